@@ -1,0 +1,31 @@
+// The plug-in's own datarefs, the simulator and x737 commands it resolves, and the
+// avionics power check that gates every display.
+#pragma once
+
+#include "XPLMDataAccess.h"
+#include "XPLMUtilities.h"
+
+inline constexpr int kX737CommandCount = 20;
+inline constexpr int kSSMCommandCount = 14;
+inline constexpr int kANPCommandCount = 3;
+
+extern XPLMCommandRef CommandOnRefs[kX737CommandCount];
+extern XPLMCommandRef CommandOffRefs[kX737CommandCount];
+extern XPLMCommandRef CommandToggleRefs[kX737CommandCount];
+extern XPLMCommandRef SSMCommandOnRefs[kSSMCommandCount];
+extern XPLMCommandRef SSMCommandOffRefs[kSSMCommandCount];
+extern XPLMCommandRef ANPCommandOnceRefs[kANPCommandCount];
+
+extern XPLMDataRef gOttoMode;
+extern XPLMDataRef gMagVar;
+extern int gAltKnobValue;
+
+// Called once by XPluginStart.
+void SetupDRAVDataRefs();
+// Called by the one-shot announcement loop when ShowCustomDatarefs is set.
+void DRAV_RegisterCustomDatarefsWithRefInspector();
+// Resolve command names through the late-bound functions (at every enable / on x737 on).
+void Find_SSM_Commands();
+void Find_x737_Commands();
+// True when the aircraft's electrical system powers the avionics.
+bool avionics_ok(bool need_avionics_switch);

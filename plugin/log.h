@@ -1,0 +1,19 @@
+// DRAVLog.txt: append-only debug log, written only when DebugEnabled is 1.
+#pragma once
+
+#include <cstdint>
+
+// Shared formatting buffer for log messages with arguments (512 bytes, as every log line).
+inline constexpr int kDravLogLineSize = 512;
+extern char g_DRAV_Buffer[kDravLogLineSize];
+
+// Appends the message and LF as one line (truncated to fit a 512-byte line).
+void DRAV_WriteToLog(const char* message);
+
+// printf-style convenience: formats into g_DRAV_Buffer and writes it.
+void DRAV_WriteToLogf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// "<label> = <16 bits>", bit 0 first.
+void DRAV_LogControlState(const char* label, uint16_t state);
+// "<label> = <32 bits>", bit 31 first (higher bits are not shown).
+void DRAV_LogControlState64(const char* label, uint64_t state);
