@@ -1,0 +1,58 @@
+# Two commands do everything on a fresh Debian machine:
+#   make run    build the plug-in and run it in the simulator stand-in
+#   make test   build everything and run every test
+# Missing Debian packages are installed when run as root; otherwise the apt command is printed.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+SECONDS    ?= 5
+INI        ?= examples/DRAV.INI
+
+DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
+                libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0
+
+.PHONY: all deps configure build run test test-asan bench install-check clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = "0" ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "Missing packages. Install them with:"; \
+	    echo "  sudo apt-get install$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/hostsim/xphost --root $(BUILD)/xplane --ini $(INI) --seconds $(SECONDS) \
+	  $(BUILD)/DRAV/lin_x64/DRAV.xpl
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDRAV_SANITIZE=ON -DDRAV_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

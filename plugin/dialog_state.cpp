@@ -1,0 +1,13 @@
+#include "dialog_state.h"
+
+#include "globals.h"
+
+#include "XPWidgets.h"
+
+void DRAV_CloseConfigDialog() {
+    if (gwidConfigDlgWidget) {
+        XPDestroyWidget(gwidConfigDlgWidget, 1);
+        gwidConfigDlgWidget = nullptr;
+    }
+    gnShowConfigWindow = 0;
+}

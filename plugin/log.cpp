@@ -1,0 +1,50 @@
+#include "log.h"
+
+#include "globals.h"
+#include "settings.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+char g_DRAV_Buffer[kDravLogLineSize];
+
+void DRAV_WriteToLog(const char* message) {
+    if (g_DRAV_DebugEnabled != 1) return;
+    char line[kDravLogLineSize];
+    int n = snprintf(line, sizeof line, "%s", message ? message : "");
+    if (n < 0) return;
+    // Keep room for the LF: a long message is cut, never the line end.
+    if (n > kDravLogLineSize - 2) n = kDravLogLineSize - 2;
+    line[n] = '\n';
+    line[n + 1] = '\0';
+
+    char path[1024];
+    DRAV_BuildPluginPath(kDravLogFile, path, sizeof path);
+    if (FILE* f = fopen(path, "a")) {
+        fputs(line, f);
+        fclose(f);
+    }
+}
+
+void DRAV_WriteToLogf(const char* format, ...) {
+    if (g_DRAV_DebugEnabled != 1) return;
+    va_list args;
+    va_start(args, format);
+    vsnprintf(g_DRAV_Buffer, sizeof g_DRAV_Buffer, format, args);
+    va_end(args);
+    DRAV_WriteToLog(g_DRAV_Buffer);
+}
+
+void DRAV_LogControlState(const char* label, uint16_t state) {
+    char bits[17];
+    for (int i = 0; i < 16; ++i) bits[i] = (state >> i) & 1 ? '1' : '0';
+    bits[16] = '\0';
+    DRAV_WriteToLogf("%s = %s", label, bits);
+}
+
+void DRAV_LogControlState64(const char* label, uint64_t state) {
+    char bits[33];
+    for (int i = 0; i < 32; ++i) bits[i] = (state >> (31 - i)) & 1 ? '1' : '0';
+    bits[32] = '\0';
+    DRAV_WriteToLogf("%s = %s", label, bits);
+}

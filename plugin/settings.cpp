@@ -1,0 +1,253 @@
+#include "settings.h"
+
+#include "globals.h"
+#include "log.h"
+
+#include "XPLMUtilities.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kLineSize = 256;   // lines are read in pieces of at most 255 characters
+constexpr int kPathSize = 1024;
+
+// Copies src into dst of dst_size bytes; always terminates.
+void CopyBounded(char* dst, size_t dst_size, const char* src) {
+    if (dst_size == 0) return;
+    snprintf(dst, dst_size, "%s", src ? src : "");
+}
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+void DRAV_BuildPluginPath(const char* file, char* out, size_t out_size) {
+    char system_path[kPathSize] = {};
+    XPLMGetSystemPath(system_path);
+    system_path[kPathSize - 1] = '\0';
+    const char* sep_text = XPLMGetDirectorySeparator();
+    const char sep = (sep_text && sep_text[0]) ? sep_text[0] : '/';
+    snprintf(out, out_size, "%sResources%cplugins%cDRAV%c%s", system_path, sep, sep, sep, file);
+}
+
+char* QDXP_fgets_multiplatform(char* buf, int size, FILE* file) {
+    if (!buf || !file || size < 2) return nullptr;
+    int n = 0;
+    bool at_eof = false;
+    while (n < size - 1) {
+        const int c = fgetc(file);
+        if (c == EOF) {
+            at_eof = true;
+            break;
+        }
+        buf[n++] = static_cast<char>(c);
+        if (IsLineEnd(static_cast<char>(c))) break;
+    }
+    if (n == 0 && at_eof) return nullptr;
+
+    // CRLF and LFCR each end one line: swallow the partner of the line end just read.
+    if (n > 0 && IsLineEnd(buf[n - 1])) {
+        const int partner = buf[n - 1] == '\r' ? '\n' : '\r';
+        const int c = fgetc(file);
+        if (c != partner && c != EOF) ungetc(c, file);
+    }
+    buf[n] = '\0';
+    if (n > 0 && IsLineEnd(buf[n - 1])) buf[n - 1] = '\0';
+    return buf;
+}
+
+void XP_ReadIniPref(const char* file, const char* section, const char* key, char* out, size_t out_size,
+                    const char* def) {
+    char path[kPathSize];
+    DRAV_BuildPluginPath(file, path, sizeof path);
+    char header[kLineSize];
+    snprintf(header, sizeof header, "[%s]", section);
+
+    // Build the result apart from out: a caller may pass its own buffer as the default.
+    char value[kLineSize];
+    bool found = false;
+    if (FILE* f = fopen(path, "r")) {
+        char line[kLineSize];
+        bool in_section = false;
+        while (QDXP_fgets_multiplatform(line, sizeof line, f)) {
+            if (strstr(line, header)) {
+                in_section = true;
+                break;
+            }
+        }
+        const size_t key_len = strlen(key);
+        while (in_section && QDXP_fgets_multiplatform(line, sizeof line, f)) {
+            char* at = line[0] != ';' ? strstr(line, key) : nullptr;
+            if (at) {
+                if (char* lf = strchr(line, '\n')) *lf = '\0';
+                // The character after the key is the "=" and is skipped, whatever it is;
+                // a key at the very end of the line has an empty value.
+                const char* start = at + key_len;
+                if (*start != '\0') ++start;
+                CopyBounded(value, sizeof value, start);
+                found = true;
+                break;
+            }
+            if (line[0] == '[') break;
+        }
+        fclose(f);
+    }
+    if (!found) CopyBounded(value, sizeof value, def);
+
+    if (strcmp(header, "[DEBUG]") != 0 && g_DRAV_DebugEnabled == 1 && g_DRAV_DebugFunctionAssignments == 1) {
+        DRAV_WriteToLogf("file: %s, found: %d, section: %s, key: %s, value: %s, default: %s", file, found ? 1 : 0,
+                         header, key, value, def ? def : "");
+    }
+    CopyBounded(out, out_size, value);
+}
+
+namespace {
+
+// Writes text + LF; remembers a failure so that a short write never replaces the file.
+struct LineWriter {
+    FILE* f;
+    bool failed = false;
+    void Line(const char* a, const char* b = "") {
+        if (fputs(a, f) < 0 || fputs(b, f) < 0 || fputc('\n', f) == EOF) failed = true;
+    }
+};
+
+}  // namespace
+
+void XP_WriteIniPref(const char* file, const char* section, const char* key, const char* value) {
+    char path[kPathSize];
+    DRAV_BuildPluginPath(file, path, sizeof path);
+    char tmp_path[kPathSize + 8];
+    if (snprintf(tmp_path, sizeof tmp_path, "%s_TMP", path) >= static_cast<int>(sizeof tmp_path)) return;
+    char header[kLineSize];
+    snprintf(header, sizeof header, "[%s]", section);
+    char prefix[kLineSize];
+    snprintf(prefix, sizeof prefix, "%s=", key);
+    if (!value) value = "";
+    const bool has_value = value[0] != '\0';
+
+    FILE* in = fopen(path, "r");
+    if (!in) {
+        if (FILE* created = fopen(path, "w")) fclose(created);
+        in = fopen(path, "r");
+    }
+    FILE* out = fopen(tmp_path, "w");
+    if (!in || !out) {
+        if (in) fclose(in);
+        if (out) fclose(out);
+        remove(tmp_path);
+        return;
+    }
+
+    LineWriter w{out};
+    bool changed = false;
+    bool section_found = false;
+    bool in_section = false;
+    bool key_done = false;
+    char line[kLineSize];
+    while (QDXP_fgets_multiplatform(line, sizeof line, in)) {
+        if (in_section) {
+            if (line[0] == '[') {
+                if (!key_done && has_value) {
+                    w.Line(prefix, value);
+                    changed = true;
+                }
+                key_done = true;
+                in_section = false;
+            } else if (line[0] != ';' && strstr(line, prefix)) {
+                // First key line is replaced (or dropped for an empty value); later ones are dropped.
+                if (!key_done && has_value) w.Line(prefix, value);
+                key_done = true;
+                changed = true;
+                continue;
+            } else {
+                w.Line(line);
+                continue;
+            }
+        }
+        w.Line(line);
+        // A later section with the same header is handled the same way.
+        if (strstr(line, header)) {
+            section_found = true;
+            in_section = true;
+        }
+    }
+    if (!section_found && has_value) {
+        w.Line(header);
+        w.Line(prefix, value);
+        changed = true;
+    } else if (in_section && !key_done && has_value) {
+        w.Line(prefix, value);
+        changed = true;
+    }
+    fclose(in);
+
+    // Only a complete, flushed file may take the settings file's place; rename() replaces
+    // it atomically, so a crash leaves either the old or the new file, never neither.
+    bool ok = !w.failed && fflush(out) == 0 && fsync(fileno(out)) == 0;
+    if (fclose(out) != 0) ok = false;
+    if (changed && ok) {
+        if (rename(tmp_path, path) != 0) remove(tmp_path);
+    } else {
+        remove(tmp_path);
+    }
+}
+
+int DRAV_ParseIniInt(const char* text) {
+    if (!text) return 0;
+    errno = 0;
+    const long v = strtol(text, nullptr, 10);
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+float DRAV_ParseIniFloat(const char* text) { return text ? strtof(text, nullptr) : 0.0f; }
+
+namespace {
+
+int ReadInt(const char* section, const char* key, const char* def) {
+    char value[kLineSize];
+    XP_ReadIniPref(kDravIniFile, section, key, value, def);
+    return DRAV_ParseIniInt(value);
+}
+
+float ReadFloat(const char* section, const char* key, const char* def) {
+    char value[kLineSize];
+    XP_ReadIniPref(kDravIniFile, section, key, value, def);
+    return DRAV_ParseIniFloat(value);
+}
+
+}  // namespace
+
+void DRAV_ReadDebugSettings() {
+    g_DRAV_DebugEnabled = ReadInt("DEBUG", "DebugEnabled", "0");
+    g_DRAV_DebugViewEnabled = ReadInt("DEBUG", "DebugViewEnabled", "0");
+    g_DRAV_DebugFunctionAssignments = ReadInt("DEBUG", "DebugFunctionAssignments", "0");
+    g_DRAV_DebugDeviceInfo = ReadInt("DEBUG", "DebugDeviceInfo", "0");
+    g_DRAV_DebugRegisterFunction = ReadInt("DEBUG", "DebugRegisterFunction", "0");
+    g_DRAV_DebugGetButtonFunction = ReadInt("DEBUG", "DebugGetButtonFunction", "0");
+    g_DRAV_DebugHandleInputFunction = ReadInt("DEBUG", "DebugHandleInputFunction", "0");
+    g_DRAV_DebugSetDisplayFunction = ReadInt("DEBUG", "DebugSetDisplayFunction", "0");
+}
+
+void DRAV_ReadConfigSettings() {
+    g_QKNBReverseFix = ReadInt("CONFIG", "QKNBReverseFix", "0");
+    g_RMKRSXEncoderType = ReadInt("CONFIG", "RMKRSXEncoderType", "1");
+    g_ShowCustomDatarefs = ReadInt("CONFIG", "ShowCustomDatarefs", "0");
+    g_QDGTP2AileronReverseFix = ReadInt("CONFIG", "QDGTP2AileronReverseFix", "0");
+    g_QDGTP2ElevatorReverseFix = ReadInt("CONFIG", "QDGTP2ElevatorReverseFix", "0");
+    g_QDGTP2RudderReverseFix = ReadInt("CONFIG", "QDGTP2RudderReverseFix", "0");
+    g_QDGTP2LandingLightsReverseFix = ReadInt("CONFIG", "QDGTP2LandingLightsReverseFix", "0");
+    g_ElevatorTrimIncrement = ReadFloat("CONFIG", "ElevatorTrimIncrement", "0.005");
+    g_AileronTrimIncrement = ReadFloat("CONFIG", "AileronTrimIncrement", "0.001");
+    g_RudderTrimIncrement = ReadFloat("CONFIG", "RudderTrimIncrement", "0.001");
+    g_RotorTrimIncrement = ReadFloat("CONFIG", "RotorTrimIncrement", "0.001");
+    g_QDTHQUsePropMinimumOfZero = ReadInt("CONFIG", "QDTHQUsePropMinimumOfZero", "0");
+    g_QDTHQUseSpeedBrakeArmed = ReadInt("CONFIG", "QDTHQUseSpeedBrakeArmed", "0");
+}
