@@ -1,0 +1,262 @@
+#include "simlink/avionic.h"
+
+#include "plugin/globals.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+int ii_brightlevel = 15;
+
+namespace {
+
+// Hardware type numbers (tagQDDevHWType) whose brightness this value reads and sets.
+constexpr int kHwAVX = 1;
+constexpr int kHwPBX = 2;
+constexpr int kHwTGX = 3;
+constexpr int kHwGTP = 4;
+constexpr int kHwRSX = 5;
+constexpr int kHwAPC = 6;
+constexpr int kHwKNB = 7;
+constexpr int kHwAVY = 8;
+constexpr int kHwGTP2 = 11;
+constexpr int kHwAPX = 12;
+constexpr int kHwANP = 18;
+
+// The first of these with an attached unit tells the current level (an AVX cannot be asked).
+constexpr int kBrightnessReadOrder[] = {kHwPBX, kHwTGX, kHwRSX, kHwGTP, kHwGTP2,
+                                        kHwAPC, kHwAPX, kHwKNB, kHwAVY, kHwANP};
+constexpr int kBrightnessWriteOrder[] = {kHwAVX, kHwAVY, kHwPBX, kHwTGX, kHwGTP, kHwGTP2,
+                                         kHwRSX, kHwAPC, kHwAPX, kHwKNB, kHwANP};
+constexpr int kMaxBrightness = 15;
+
+class NoUnitsPort : public AvionicBrightnessPort {
+  public:
+    int UnitCount(int) override { return 0; }
+    bool GetBrightness(int, int, unsigned int*) override { return false; }
+    void SetBrightness(int, int, int) override {}
+};
+
+NoUnitsPort g_no_units;
+AvionicBrightnessPort* g_brightness_port = &g_no_units;
+
+// One static object per value function; index is the function's identifier.
+constexpr int kValueFunctionCount = 83;
+Avionic g_avionics[kValueFunctionCount];
+
+// Simulator values are truncated toward zero; NaN and values beyond the int range (which a
+// plain cast would make undefined) become 0 and the nearest int limit.
+int TruncToInt(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return std::numeric_limits<int>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+int SaturateToInt(long long v) {
+    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+// Standard decimal conversions of a display text (leading blanks skipped, stop at the first
+// non-digit, 0 when nothing parses), without atoi's undefined overflow.
+int TextToInt(const char* s) {
+    return SaturateToInt(std::strtoll(s, nullptr, 10));
+}
+double TextToDouble(const char* s) {
+    return std::strtod(s, nullptr);
+}
+
+} // namespace
+
+int ModDecimalValue(int value, int lowDigit, int digitCount, int min, int max, bool wrap, int steps,
+                    int stepSize) {
+    // Wide arithmetic: a wild simulator value must not overflow on the way.
+    long long lowMul = 1;
+    for (int i = 0; i < lowDigit && i < 9; ++i)
+        lowMul *= 10;
+    long long fieldMul = 1;
+    for (int i = 0; i < digitCount && i < 9; ++i)
+        fieldMul *= 10;
+
+    const long long high = value / lowMul;
+    const long long low = value % lowMul;
+    long long field = high % fieldMul + static_cast<long long>(steps) * stepSize;
+    const long long upper = high / fieldMul;
+    const long long span = static_cast<long long>(max) - min;
+
+    if (wrap) {
+        if (field > max) field -= stepSize + span;
+        if (field < min) field += stepSize + span;
+    } else {
+        if (field > max) field = max;
+        if (field < min) field = min;
+    }
+    return SaturateToInt(low + lowMul * (field + fieldMul * upper));
+}
+
+Avionic* DRAV_AvionicFor(E_UnitType unit_type) {
+    const int id = static_cast<int>(unit_type);
+    if (id < 1 || id >= kValueFunctionCount) return nullptr;
+    return &g_avionics[id];
+}
+
+void DRAV_SetBrightnessPort(AvionicBrightnessPort* port) {
+    g_brightness_port = port ? port : &g_no_units;
+}
+
+Avionic* Avionic::Register(const char* label_text, EDisplayType format, E_UnitType unit_type,
+                           const char* dataref_name) {
+    snprintf(label, sizeof label, "%s", label_text ? label_text : "");
+    displayType = format;
+    unitType = unit_type;
+    dataRef = (dataref_name && dataref_name[0]) ? XPLMFindDataRef(dataref_name) : nullptr;
+    isFloat = dataRef && (XPLMGetDataRefTypes(dataRef) & xplmType_Float);
+    GetFly();
+    return this;
+}
+
+float Avionic::InternalGet() const {
+    if (!dataRef) return 0.0f;
+    return isFloat ? XPLMGetDataf(dataRef) : static_cast<float>(XPLMGetDatai(dataRef));
+}
+
+void Avionic::InternalSet(float v) {
+    if (!dataRef) return;
+    if (isFloat)
+        XPLMSetDataf(dataRef, v);
+    else
+        XPLMSetDatai(dataRef, TruncToInt(v));
+}
+
+bool Avionic::ModeSwitchOn() {
+    return modeSwitch.GetSim() == 1;
+}
+
+void Avionic::GetFly() {
+    // snprintf into the 10-byte field: a value too wide for its format shows truncated.
+    switch (displayType) {
+    case EDisplayType::DISP_INT:
+        snprintf(text, sizeof text, " %d", TruncToInt(InternalGet()));
+        break;
+    case EDisplayType::DISP_INT3:
+        snprintf(text, sizeof text, " %03d", TruncToInt(InternalGet()));
+        break;
+    case EDisplayType::DISP_INT4:
+        snprintf(text, sizeof text, "%04d", TruncToInt(InternalGet()));
+        break;
+    case EDisplayType::DISP_INT5:
+        snprintf(text, sizeof text, "%05d", TruncToInt(InternalGet()));
+        break;
+    case EDisplayType::DISP_FREQ: {
+        const int n = TruncToInt(InternalGet());
+        snprintf(text, sizeof text, "%03d.%02d", n / 100, n % 100);
+        break;
+    }
+    case EDisplayType::DISP_SPEED: {
+        const float v = InternalGet();
+        if (ModeSwitchOn())
+            snprintf(text, sizeof text, "  %1.02f", static_cast<double>(v));
+        else
+            snprintf(text, sizeof text, "  %03d", TruncToInt(v));
+        break;
+    }
+    case EDisplayType::DISP_TENTHS:
+        snprintf(text, sizeof text, "%d", TruncToInt(InternalGet() * 10.0 + 0.5));
+        break;
+    case EDisplayType::DISP_RANGE: {
+        // Shift counts outside what a map range can be are held at the nearest sane one.
+        int n = TruncToInt(InternalGet());
+        if (n < 0) n = 0;
+        if (n > 40) n = 40;
+        snprintf(text, sizeof text, "%lld", 10LL << n);
+        break;
+    }
+    case EDisplayType::DISP_BARO: {
+        const double v = InternalGet();
+        if (gIsMetricPressure && XPLMGetDatai(gIsMetricPressure) != 0)
+            snprintf(text, sizeof text, " %4.0f", v * 33.8653);
+        else
+            snprintf(text, sizeof text, " %2.2f", v);
+        break;
+    }
+    case EDisplayType::DISP_BRIGHTNESS: {
+        for (const int hw : kBrightnessReadOrder) {
+            if (g_brightness_port->UnitCount(hw) < 1) continue;
+            unsigned int level = 0;
+            if (g_brightness_port->GetBrightness(hw, 0, &level))
+                ii_brightlevel = level > kMaxBrightness ? kMaxBrightness : static_cast<int>(level);
+            break;
+        }
+        snprintf(text, sizeof text, "  %2d", ii_brightlevel);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void Avionic::SetFly() {
+    switch (displayType) {
+    case EDisplayType::DISP_INT:
+    case EDisplayType::DISP_INT3:
+    case EDisplayType::DISP_INT4:
+    case EDisplayType::DISP_INT5:
+        InternalSet(static_cast<float>(TextToInt(text)));
+        break;
+    case EDisplayType::DISP_FREQ: {
+        // "118.25": megahertz before the point, the two digits from the fifth character.
+        const long long mhz = TextToInt(text);
+        const long long khz10 = strnlen(text, sizeof text) > 4 ? TextToInt(text + 4) : 0;
+        InternalSet(static_cast<float>(100 * mhz + khz10));
+        break;
+    }
+    case EDisplayType::DISP_SPEED:
+    case EDisplayType::DISP_BARO:
+        InternalSet(static_cast<float>(TextToDouble(text)));
+        break;
+    case EDisplayType::DISP_TENTHS:
+        InternalSet(static_cast<float>(TextToInt(text) / 10.0));
+        break;
+    case EDisplayType::DISP_RANGE: {
+        int k = TextToInt(text) / 10;
+        int halvings = 0;
+        while (k > 1) {
+            k /= 2;
+            ++halvings;
+        }
+        InternalSet(static_cast<float>(halvings));
+        break;
+    }
+    case EDisplayType::DISP_BRIGHTNESS:
+        for (const int hw : kBrightnessWriteOrder) {
+            const int count = g_brightness_port->UnitCount(hw);
+            // The GTP2's lamps dim the other way round.
+            const int level = hw == kHwGTP2 ? kMaxBrightness - ii_brightlevel : ii_brightlevel;
+            for (int unit = 0; unit < count; ++unit)
+                g_brightness_port->SetBrightness(hw, unit, level);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Avionic::FlipFlop(Avionic* other) {
+    if (!other) return;
+    char temp[kAvionicTextSize];
+    memcpy(temp, text, sizeof temp);
+    memcpy(text, other->text, sizeof text);
+    memcpy(other->text, temp, sizeof temp);
+    SetFly();
+    other->SetFly();
+}
+
+void Avionic::TuneBrightness(short fineSteps) {
+    GetFly();
+    ii_brightlevel = ModDecimalValue(ii_brightlevel, 0, 2, 1, kMaxBrightness, false, fineSteps, 1);
+    SetFly();
+}
