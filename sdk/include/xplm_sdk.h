@@ -1,0 +1,20 @@
+/* Every SDK declaration the plug-in uses. */
+#ifndef XPLM_SDK_H
+#define XPLM_SDK_H
+
+#include "XPLMDefs.h"
+#include "XPLMDataAccess.h"
+#include "XPLMDisplay.h"
+#include "XPLMGraphics.h"
+#include "XPLMMenus.h"
+#include "XPLMPlugin.h"
+#include "XPLMProcessing.h"
+#include "XPLMScenery.h"
+#include "XPLMUtilities.h"
+#include "XPStandardWidgets.h"
+#include "XPUIGraphics.h"
+#include "XPWidgetDefs.h"
+#include "XPWidgetUtils.h"
+#include "XPWidgets.h"
+
+#endif
