@@ -6,4 +6,6 @@ static_assert(xplm_joy_ott_dis == 59 && xplm_joy_max == 94);
 static_assert(xpElement_WindowDragBarSmooth == 62);
 static_assert(xpMessage_CloseButtonPushed == 1200);
 
-int xplm_sdk_check_cpp() { return static_cast<int>(sizeof(XPLMCreateWindow_t)); }
+int xplm_sdk_check_cpp() {
+    return static_cast<int>(sizeof(XPLMCreateWindow_t));
+}

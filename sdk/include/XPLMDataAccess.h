@@ -66,20 +66,18 @@ typedef int (*XPLMGetDatab_f)(void* inRefcon, void* outValue, int inOffset, int 
 typedef void (*XPLMSetDatab_f)(void* inRefcon, void* inValue, int inOffset, int inLength);
 typedef void (*XPLMDataChanged_f)(void* inRefcon);
 
-XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTypeID inDataType, int inIsWritable,
-                                              XPLMGetDatai_f inReadInt, XPLMSetDatai_f inWriteInt,
-                                              XPLMGetDataf_f inReadFloat, XPLMSetDataf_f inWriteFloat,
-                                              XPLMGetDatad_f inReadDouble, XPLMSetDatad_f inWriteDouble,
-                                              XPLMGetDatavi_f inReadIntArray, XPLMSetDatavi_f inWriteIntArray,
-                                              XPLMGetDatavf_f inReadFloatArray, XPLMSetDatavf_f inWriteFloatArray,
-                                              XPLMGetDatab_f inReadData, XPLMSetDatab_f inWriteData,
-                                              void* inReadRefcon, void* inWriteRefcon);
+XPLM_API XPLMDataRef XPLMRegisterDataAccessor(
+    const char* inDataName, XPLMDataTypeID inDataType, int inIsWritable, XPLMGetDatai_f inReadInt,
+    XPLMSetDatai_f inWriteInt, XPLMGetDataf_f inReadFloat, XPLMSetDataf_f inWriteFloat,
+    XPLMGetDatad_f inReadDouble, XPLMSetDatad_f inWriteDouble, XPLMGetDatavi_f inReadIntArray,
+    XPLMSetDatavi_f inWriteIntArray, XPLMGetDatavf_f inReadFloatArray, XPLMSetDatavf_f inWriteFloatArray,
+    XPLMGetDatab_f inReadData, XPLMSetDatab_f inWriteData, void* inReadRefcon, void* inWriteRefcon);
 XPLM_API void XPLMUnregisterDataAccessor(XPLMDataRef inDataRef);
 
-XPLM_API int XPLMShareData(const char* inDataName, XPLMDataTypeID inDataType, XPLMDataChanged_f inNotificationFunc,
-                           void* inNotificationRefcon);
-XPLM_API int XPLMUnshareData(const char* inDataName, XPLMDataTypeID inDataType, XPLMDataChanged_f inNotificationFunc,
-                             void* inNotificationRefcon);
+XPLM_API int XPLMShareData(const char* inDataName, XPLMDataTypeID inDataType,
+                           XPLMDataChanged_f inNotificationFunc, void* inNotificationRefcon);
+XPLM_API int XPLMUnshareData(const char* inDataName, XPLMDataTypeID inDataType,
+                             XPLMDataChanged_f inNotificationFunc, void* inNotificationRefcon);
 
 XPLM_END_DECLS
 

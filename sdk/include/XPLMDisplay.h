@@ -66,7 +66,8 @@ typedef void (*XPLMHandleKey_f)(XPLMWindowID inWindowID, char inKey, XPLMKeyFlag
 typedef int (*XPLMHandleMouseClick_f)(XPLMWindowID inWindowID, int x, int y, XPLMMouseStatus inMouse,
                                       void* inRefcon);
 typedef XPLMCursorStatus (*XPLMHandleCursor_f)(XPLMWindowID inWindowID, int x, int y, void* inRefcon);
-typedef int (*XPLMHandleMouseWheel_f)(XPLMWindowID inWindowID, int x, int y, int wheel, int clicks, void* inRefcon);
+typedef int (*XPLMHandleMouseWheel_f)(XPLMWindowID inWindowID, int x, int y, int wheel, int clicks,
+                                      void* inRefcon);
 /* Return 1 to pass the key on, 0 to consume it. */
 typedef int (*XPLMKeySniffer_f)(char inChar, XPLMKeyFlags inFlags, char inVirtualKey, void* inRefcon);
 typedef void (*XPLMHotKey_f)(void* inRefcon);
@@ -100,10 +101,10 @@ typedef struct {
 /* Size of the older form without decoration, layer and right-click handler. */
 #define XPLM_CREATE_WINDOW_T_LEGACY_SIZE 72
 
-XPLM_API int XPLMRegisterDrawCallback(XPLMDrawCallback_f inCallback, XPLMDrawingPhase inPhase, int inWantsBefore,
-                                      void* inRefcon);
-XPLM_API int XPLMUnregisterDrawCallback(XPLMDrawCallback_f inCallback, XPLMDrawingPhase inPhase, int inWantsBefore,
-                                        void* inRefcon);
+XPLM_API int XPLMRegisterDrawCallback(XPLMDrawCallback_f inCallback, XPLMDrawingPhase inPhase,
+                                      int inWantsBefore, void* inRefcon);
+XPLM_API int XPLMUnregisterDrawCallback(XPLMDrawCallback_f inCallback, XPLMDrawingPhase inPhase,
+                                        int inWantsBefore, void* inRefcon);
 
 /* Legacy window: screen pixels, origin bottom left. Key handler comes BEFORE the click handler. */
 XPLM_API XPLMWindowID XPLMCreateWindow(int inLeft, int inTop, int inRight, int inBottom, int inIsVisible,
@@ -120,19 +121,21 @@ XPLM_API void XPLMGetMouseLocation(int* outX, int* outY);
 XPLM_API void XPLMGetMouseLocationGlobal(int* outX, int* outY);
 XPLM_API void XPLMGetWindowGeometry(XPLMWindowID inWindowID, int* outLeft, int* outTop, int* outRight,
                                     int* outBottom);
-XPLM_API void XPLMSetWindowGeometry(XPLMWindowID inWindowID, int inLeft, int inTop, int inRight, int inBottom);
+XPLM_API void XPLMSetWindowGeometry(XPLMWindowID inWindowID, int inLeft, int inTop, int inRight,
+                                    int inBottom);
 XPLM_API void XPLMGetWindowGeometryOS(XPLMWindowID inWindowID, int* outLeft, int* outTop, int* outRight,
                                       int* outBottom);
-XPLM_API void XPLMSetWindowGeometryOS(XPLMWindowID inWindowID, int inLeft, int inTop, int inRight, int inBottom);
+XPLM_API void XPLMSetWindowGeometryOS(XPLMWindowID inWindowID, int inLeft, int inTop, int inRight,
+                                      int inBottom);
 XPLM_API int XPLMGetWindowIsVisible(XPLMWindowID inWindowID);
 XPLM_API void XPLMSetWindowIsVisible(XPLMWindowID inWindowID, int inIsVisible);
 XPLM_API int XPLMWindowIsPoppedOut(XPLMWindowID inWindowID);
 XPLM_API void XPLMSetWindowGravity(XPLMWindowID inWindowID, float inLeftGravity, float inTopGravity,
                                    float inRightGravity, float inBottomGravity);
-XPLM_API void XPLMSetWindowResizingLimits(XPLMWindowID inWindowID, int inMinWidthBoxels, int inMinHeightBoxels,
-                                          int inMaxWidthBoxels, int inMaxHeightBoxels);
-XPLM_API void XPLMSetWindowPositioningMode(XPLMWindowID inWindowID, XPLMWindowPositioningMode inPositioningMode,
-                                           int inMonitorIndex);
+XPLM_API void XPLMSetWindowResizingLimits(XPLMWindowID inWindowID, int inMinWidthBoxels,
+                                          int inMinHeightBoxels, int inMaxWidthBoxels, int inMaxHeightBoxels);
+XPLM_API void XPLMSetWindowPositioningMode(XPLMWindowID inWindowID,
+                                           XPLMWindowPositioningMode inPositioningMode, int inMonitorIndex);
 XPLM_API void XPLMSetWindowTitle(XPLMWindowID inWindowID, const char* inWindowTitle);
 XPLM_API void* XPLMGetWindowRefCon(XPLMWindowID inWindowID);
 XPLM_API void XPLMSetWindowRefCon(XPLMWindowID inWindowID, void* inRefcon);
@@ -155,10 +158,12 @@ XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, visible) == 20, "XPLMCreateWindo
 XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, drawWindowFunc) == 24, "XPLMCreateWindow_t.drawWindowFunc");
 XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, handleMouseClickFunc) == 32, "XPLMCreateWindow_t.click");
 XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, handleKeyFunc) == 40, "XPLMCreateWindow_t.handleKeyFunc");
-XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, handleCursorFunc) == 48, "XPLMCreateWindow_t.handleCursorFunc");
+XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, handleCursorFunc) == 48,
+                   "XPLMCreateWindow_t.handleCursorFunc");
 XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, handleMouseWheelFunc) == 56, "XPLMCreateWindow_t.wheel");
 XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, refcon) == 64, "XPLMCreateWindow_t.refcon");
-XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, decorateAsFloatingWindow) == 72, "XPLMCreateWindow_t.decoration");
+XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, decorateAsFloatingWindow) == 72,
+                   "XPLMCreateWindow_t.decoration");
 XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, layer) == 76, "XPLMCreateWindow_t.layer");
 XPLM_STATIC_ASSERT(offsetof(XPLMCreateWindow_t, handleRightClickFunc) == 80, "XPLMCreateWindow_t.rightClick");
 #endif

@@ -41,13 +41,13 @@ enum {
 /* The seven states in this order: fog, texture units, lighting, alpha test, alpha blend,
  * depth test, depth write. */
 XPLM_API void XPLMSetGraphicsState(int inEnableFog, int inNumberTexUnits, int inEnableLighting,
-                                   int inEnableAlphaTesting, int inEnableAlphaBlending, int inEnableDepthTesting,
-                                   int inEnableDepthWriting);
+                                   int inEnableAlphaTesting, int inEnableAlphaBlending,
+                                   int inEnableDepthTesting, int inEnableDepthWriting);
 XPLM_API void XPLMBindTexture2d(int inTextureNum, int inTextureUnit);
 XPLM_API void XPLMGenerateTextureNumbers(int* outTextureIDs, int inCount);
 XPLM_API int XPLMGetTexture(XPLMTextureID inTexture);
-XPLM_API void XPLMWorldToLocal(double inLatitude, double inLongitude, double inAltitude, double* outX, double* outY,
-                               double* outZ);
+XPLM_API void XPLMWorldToLocal(double inLatitude, double inLongitude, double inAltitude, double* outX,
+                               double* outY, double* outZ);
 XPLM_API void XPLMLocalToWorld(double inX, double inY, double inZ, double* outLatitude, double* outLongitude,
                                double* outAltitude);
 XPLM_API void XPLMDrawTranslucentDarkBox(int inLeft, int inTop, int inRight, int inBottom);

@@ -21,10 +21,13 @@ XPLM_API XPLMMenuID XPLMCreateMenu(const char* inName, XPLMMenuID inParentMenu, 
 XPLM_API void XPLMDestroyMenu(XPLMMenuID inMenuID);
 XPLM_API void XPLMClearAllMenuItems(XPLMMenuID inMenuID);
 /* Returns the item's index, < 0 on failure. The last argument is unused: pass 0. */
-XPLM_API int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef, int inDeprecatedAndIgnored);
-XPLM_API int XPLMAppendMenuItemWithCommand(XPLMMenuID inMenu, const char* inItemName, XPLMCommandRef inCommandToExecute);
+XPLM_API int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef,
+                                int inDeprecatedAndIgnored);
+XPLM_API int XPLMAppendMenuItemWithCommand(XPLMMenuID inMenu, const char* inItemName,
+                                           XPLMCommandRef inCommandToExecute);
 XPLM_API void XPLMAppendMenuSeparator(XPLMMenuID inMenu);
-XPLM_API void XPLMSetMenuItemName(XPLMMenuID inMenu, int inIndex, const char* inItemName, int inDeprecatedAndIgnored);
+XPLM_API void XPLMSetMenuItemName(XPLMMenuID inMenu, int inIndex, const char* inItemName,
+                                  int inDeprecatedAndIgnored);
 XPLM_API void XPLMCheckMenuItem(XPLMMenuID inMenu, int index, XPLMMenuCheck inCheck);
 XPLM_API void XPLMCheckMenuItemState(XPLMMenuID inMenu, int index, XPLMMenuCheck* outCheck);
 XPLM_API void XPLMEnableMenuItem(XPLMMenuID inMenu, int index, int enabled);

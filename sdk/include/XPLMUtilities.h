@@ -258,8 +258,8 @@ XPLM_API void XPLMGetPrefsPath(char* outPrefsPath);
 XPLM_API const char* XPLMGetDirectorySeparator(void);
 XPLM_API char* XPLMExtractFileAndPath(char* inFullPath);
 XPLM_API int XPLMGetDirectoryContents(const char* inDirectoryPath, int inFirstReturn, char* outFileNames,
-                                      int inFileNameBufSize, char** outIndices, int inIndexCount, int* outTotalFiles,
-                                      int* outReturnedFiles);
+                                      int inFileNameBufSize, char** outIndices, int inIndexCount,
+                                      int* outTotalFiles, int* outReturnedFiles);
 XPLM_API int XPLMInitialized(void);
 XPLM_API void XPLMGetVersions(int* outXPlaneVersion, int* outXPLMVersion, XPLMHostApplicationID* outHostID);
 XPLM_API XPLMLanguageCode XPLMGetLanguage(void);
@@ -285,10 +285,10 @@ XPLM_API void XPLMCommandBegin(XPLMCommandRef inCommand);
 XPLM_API void XPLMCommandEnd(XPLMCommandRef inCommand);
 XPLM_API void XPLMCommandOnce(XPLMCommandRef inCommand);
 XPLM_API XPLMCommandRef XPLMCreateCommand(const char* inName, const char* inDescription);
-XPLM_API void XPLMRegisterCommandHandler(XPLMCommandRef inComand, XPLMCommandCallback_f inHandler, int inBefore,
-                                         void* inRefcon);
-XPLM_API void XPLMUnregisterCommandHandler(XPLMCommandRef inComand, XPLMCommandCallback_f inHandler, int inBefore,
-                                           void* inRefcon);
+XPLM_API void XPLMRegisterCommandHandler(XPLMCommandRef inComand, XPLMCommandCallback_f inHandler,
+                                         int inBefore, void* inRefcon);
+XPLM_API void XPLMUnregisterCommandHandler(XPLMCommandRef inComand, XPLMCommandCallback_f inHandler,
+                                           int inBefore, void* inRefcon);
 
 XPLM_END_DECLS
 

@@ -20,7 +20,13 @@ enum { xpProperty_SubWindowType = 1200 };
 
 /* Button */
 #define xpWidgetClass_Button 3
-enum { xpPushButton = 0, xpRadioButton = 1, xpWindowCloseBox = 3, xpLittleDownArrow = 5, xpLittleUpArrow = 6 };
+enum {
+    xpPushButton = 0,
+    xpRadioButton = 1,
+    xpWindowCloseBox = 3,
+    xpLittleDownArrow = 5,
+    xpLittleUpArrow = 6
+};
 enum { xpButtonBehaviorPushButton = 0, xpButtonBehaviorCheckBox = 1, xpButtonBehaviorRadioButton = 2 };
 enum { xpProperty_ButtonType = 1300, xpProperty_ButtonBehavior = 1301, xpProperty_ButtonState = 1302 };
 /* p1 = the button; for state changes p2 = the new state (not sent when set via the property). */

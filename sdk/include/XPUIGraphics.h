@@ -69,7 +69,8 @@ WIDGET_API void XPDrawTrack(int inX1, int inY1, int inX2, int inY2, int inMin, i
 WIDGET_API void XPGetTrackDefaultDimensions(XPTrackStyle inStyle, int* outWidth, int* outCanBeLit);
 WIDGET_API void XPGetTrackMetrics(int inX1, int inY1, int inX2, int inY2, int inMin, int inMax, int inValue,
                                   XPTrackStyle inTrackStyle, int* outIsVertical, int* outDownBtnSize,
-                                  int* outDownPageSize, int* outThumbSize, int* outUpPageSize, int* outUpBtnSize);
+                                  int* outDownPageSize, int* outThumbSize, int* outUpPageSize,
+                                  int* outUpBtnSize);
 
 XPLM_END_DECLS
 

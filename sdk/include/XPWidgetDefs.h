@@ -82,7 +82,8 @@ enum {
 };
 
 /* Return 1 when the message was handled, 0 otherwise (always 0 for unknown messages). */
-typedef int (*XPWidgetFunc_t)(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1, intptr_t inParam2);
+typedef int (*XPWidgetFunc_t)(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
+                              intptr_t inParam2);
 
 XPLM_END_DECLS
 

@@ -25,13 +25,14 @@ WIDGET_API void XPUCreateWidgets(const XPWidgetCreate_t* inWidgetDefs, int inCou
                                  XPWidgetID* ioWidgets);
 WIDGET_API void XPUMoveWidgetBy(XPWidgetID inWidget, int inDeltaX, int inDeltaY);
 /* Same shape as a widget callback: may be attached with XPAddWidgetCallback. */
-WIDGET_API int XPUFixedLayout(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1, intptr_t inParam2);
-WIDGET_API int XPUSelectIfNeeded(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1, intptr_t inParam2,
-                                 int inEatClick);
-WIDGET_API int XPUDefocusKeyboard(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1, intptr_t inParam2,
-                                  int inEatClick);
-WIDGET_API int XPUDragWidget(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1, intptr_t inParam2,
-                             int inLeft, int inTop, int inRight, int inBottom);
+WIDGET_API int XPUFixedLayout(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
+                              intptr_t inParam2);
+WIDGET_API int XPUSelectIfNeeded(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
+                                 intptr_t inParam2, int inEatClick);
+WIDGET_API int XPUDefocusKeyboard(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
+                                  intptr_t inParam2, int inEatClick);
+WIDGET_API int XPUDragWidget(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
+                             intptr_t inParam2, int inLeft, int inTop, int inRight, int inBottom);
 
 XPLM_END_DECLS
 

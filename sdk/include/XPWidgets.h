@@ -27,10 +27,11 @@ WIDGET_API int XPIsWidgetVisible(XPWidgetID inWidget);
 WIDGET_API XPWidgetID XPFindRootWidget(XPWidgetID inWidget);
 WIDGET_API void XPBringRootWidgetToFront(XPWidgetID inWidget);
 WIDGET_API int XPIsWidgetInFront(XPWidgetID inWidget);
-WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outTop, int* outRight, int* outBottom);
+WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outTop, int* outRight,
+                                    int* outBottom);
 WIDGET_API void XPSetWidgetGeometry(XPWidgetID inWidget, int inLeft, int inTop, int inRight, int inBottom);
-WIDGET_API XPWidgetID XPGetWidgetForLocation(XPWidgetID inContainer, int inXOffset, int inYOffset, int inRecursive,
-                                             int inVisibleOnly);
+WIDGET_API XPWidgetID XPGetWidgetForLocation(XPWidgetID inContainer, int inXOffset, int inYOffset,
+                                             int inRecursive, int inVisibleOnly);
 WIDGET_API void XPGetWidgetExposedGeometry(XPWidgetID inWidgetID, int* outLeft, int* outTop, int* outRight,
                                            int* outBottom);
 WIDGET_API void XPSetWidgetDescriptor(XPWidgetID inWidget, const char* inDescriptor);

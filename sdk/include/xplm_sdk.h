@@ -2,8 +2,8 @@
 #ifndef XPLM_SDK_H
 #define XPLM_SDK_H
 
-#include "XPLMDefs.h"
 #include "XPLMDataAccess.h"
+#include "XPLMDefs.h"
 #include "XPLMDisplay.h"
 #include "XPLMGraphics.h"
 #include "XPLMMenus.h"
