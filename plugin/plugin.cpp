@@ -98,9 +98,9 @@ void ConfigMenuHandler(void*, void* item_ref) {
 
 void CreateQuandelPluginsMenu() {
     const XPLMMenuID plugins = XPLMFindPluginsMenu();
-    const int item = XPLMAppendMenuItem(plugins, "Quandel", nullptr, 1);
+    const int item = XPLMAppendMenuItem(plugins, "Quandel", nullptr, 0);
     const XPLMMenuID menu = XPLMCreateMenu("Quandel", plugins, item, ConfigMenuHandler, nullptr);
-    XPLMAppendMenuItem(menu, "Assign Functions", reinterpret_cast<void*>(intptr_t{1}), 1);
+    XPLMAppendMenuItem(menu, "Assign Functions", reinterpret_cast<void*>(intptr_t{1}), 0);
 }
 
 void SetX737Support(int on) {

@@ -1,0 +1,206 @@
+// The settings file and the log, against a real folder; the two host calls they need
+// (system path, separator) are answered by this test.
+#include "globals.h"
+#include "log.h"
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string g_root;  // the simulator's root folder, with its trailing separator
+}
+
+extern "C" void XPLMGetSystemPath(char* out) { snprintf(out, 512, "%s", g_root.c_str()); }
+extern "C" const char* XPLMGetDirectorySeparator() { return "/"; }
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/drav-settings-XXXXXX";
+        root_ = mkdtemp(tmpl);
+        g_root = root_.string() + "/";
+        dir_ = root_ / "Resources" / "plugins" / "DRAV";
+        fs::create_directories(dir_);
+        g_DRAV_DebugEnabled = 0;
+        g_DRAV_DebugFunctionAssignments = 0;
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    void WriteIni(const std::string& text) { std::ofstream(dir_ / "DRAV.INI", std::ios::binary) << text; }
+    std::string ReadFile(const char* name) {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string Ini() { return ReadFile("DRAV.INI"); }
+    std::string Read(const char* section, const char* key, const char* def = "dflt") {
+        char out[256];
+        XP_ReadIniPref("DRAV.INI", section, key, out, def);
+        return out;
+    }
+
+    fs::path root_, dir_;
+};
+
+TEST_F(SettingsFile, ReadsValuesWhateverTheLineEnds) {
+    for (const char* eol : {"\n", "\r\n", "\n\r", "\r"}) {
+        WriteIni(std::string("[CONFIG]") + eol + "A=1" + eol + "RMKRSXEncoderType=2" + eol + "[X]" + eol);
+        EXPECT_EQ(Read("CONFIG", "RMKRSXEncoderType"), "2") << "line end " << int(eol[0]);
+        EXPECT_EQ(Read("X", "A"), "dflt");
+    }
+}
+
+TEST_F(SettingsFile, MatchingRules) {
+    WriteIni(
+        "; header comment\n"
+        "[QDRSX_1]\n"
+        ";Function01=COMMENTED\n"
+        "Function01=COM1_DUAL\n"
+        "Function02=NAV1_DUAL\n"
+        "Function1=SHORT\n"
+        "[QDRSX_2]\n"
+        "Function03=ADF1_DUAL\n"
+        "[OTHER]\n"
+        "Only=here\n");
+    EXPECT_EQ(Read("QDRSX_1", "Function01"), "COM1_DUAL");  // commented line skipped
+    EXPECT_EQ(Read("QDRSX_1", "Function03"), "dflt");        // only in another section
+    EXPECT_EQ(Read("QDRSX_2", "Function03"), "ADF1_DUAL");
+    EXPECT_EQ(Read("QDRSX_9", "Function01"), "dflt");        // no such section
+    EXPECT_EQ(Read("QDRSX_1", "Function0"), "=COM1_DUAL");  // substring match, one character skipped
+    EXPECT_EQ(Read("OTHER", "Only", "x"), "here");
+}
+
+TEST_F(SettingsFile, MissingFileGivesDefaults) {
+    EXPECT_EQ(Read("CONFIG", "ElevatorTrimIncrement", "0.005"), "0.005");
+    DRAV_ReadConfigSettings();
+    EXPECT_EQ(g_RMKRSXEncoderType, 1);
+    EXPECT_FLOAT_EQ(g_ElevatorTrimIncrement, 0.005f);
+    EXPECT_FLOAT_EQ(g_AileronTrimIncrement, 0.001f);
+    EXPECT_FALSE(fs::exists(dir_ / "DRAV.INI"));
+}
+
+TEST_F(SettingsFile, GlobalKeysParseTheirLeadingNumber) {
+    WriteIni("[CONFIG]\nRMKRSXEncoderType=2 ; comment\nElevatorTrimIncrement=0.01x\nQKNBReverseFix=yes\n"
+             "[DEBUG]\nDebugDeviceInfo=1\n");
+    DRAV_ReadConfigSettings();
+    DRAV_ReadDebugSettings();
+    EXPECT_EQ(g_RMKRSXEncoderType, 2);
+    EXPECT_FLOAT_EQ(g_ElevatorTrimIncrement, 0.01f);
+    EXPECT_EQ(g_QKNBReverseFix, 0);
+    EXPECT_EQ(g_DRAV_DebugDeviceInfo, 1);
+    EXPECT_EQ(DRAV_ParseIniInt("99999999999999"), 2147483647);
+}
+
+TEST_F(SettingsFile, LongLinesAreReadInPieces) {
+    const std::string value(298, 'v');
+    WriteIni("[S]\nK=" + value + "\nTail=" + "\n");
+    FILE* f = fopen((dir_ / "DRAV.INI").c_str(), "r");
+    char line[256];
+    ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
+    ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
+    EXPECT_EQ(strlen(line), 255u);
+    ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
+    EXPECT_EQ(strlen(line), 300u - 255u);
+    fclose(f);
+    // The value is cut to the piece; the rest reads as a line of its own.
+    EXPECT_EQ(Read("S", "K"), value.substr(0, 253));
+}
+
+TEST_F(SettingsFile, ReadsAreBoundedAndSafe) {
+    std::string junk = "[S]\nK=";
+    for (int i = 1; i < 256; ++i) junk += static_cast<char>(i == '\n' || i == '\r' ? 'x' : i);
+    WriteIni(junk + "\nEnd\n");
+    char small[8];
+    memset(small, 'Z', sizeof small);
+    XP_ReadIniPref("DRAV.INI", "S", "K", small, "d");
+    EXPECT_EQ(strlen(small), 7u);
+    XP_ReadIniPref("DRAV.INI", "S", "End", small, "d");  // key at end of line: no "=" to skip
+    EXPECT_STREQ(small, "");
+    // The caller's own buffer may serve as the default.
+    char buf[16] = "fallback";
+    XP_ReadIniPref("DRAV.INI", "S", "Missing", buf, buf);
+    EXPECT_STREQ(buf, "fallback");
+}
+
+TEST_F(SettingsFile, WriteReplacesKeepsOrderAndConvertsLineEnds) {
+    WriteIni("; mine\r\n[QDRSX_1]\r\nFunction01=A\r\n;Function02=old\r\nFunction02=B\r\n[QDPBX_1]\r\nFunction01=C\r\n");
+    XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function02", "COM2_DUAL");
+    EXPECT_EQ(Ini(), "; mine\n[QDRSX_1]\nFunction01=A\n;Function02=old\nFunction02=COM2_DUAL\n[QDPBX_1]\n"
+                     "Function01=C\n");
+    EXPECT_FALSE(fs::exists(dir_ / "DRAV.INI_TMP"));
+}
+
+TEST_F(SettingsFile, WriteAddsKeysAndSections) {
+    XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function01", "COM1_DUAL");  // creates the file
+    EXPECT_EQ(Ini(), "[QDRSX_1]\nFunction01=COM1_DUAL\n");
+    XP_WriteIniPref("DRAV.INI", "QDPBX_1", "Function01", "NADA");
+    XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function02", "NAV1_DUAL");  // before the next header
+    XP_WriteIniPref("DRAV.INI", "QDPBX_1", "Function02", "GEAR");       // at the end of the file
+    EXPECT_EQ(Ini(), "[QDRSX_1]\nFunction01=COM1_DUAL\nFunction02=NAV1_DUAL\n[QDPBX_1]\nFunction01=NADA\n"
+                     "Function02=GEAR\n");
+}
+
+TEST_F(SettingsFile, EmptyValueRemoves) {
+    const std::string original = "[S]\r\nK=1\r\nOther=2\r\nK=3\r\n[T]\r\nK=4\r\n";
+    WriteIni(original);
+    XP_WriteIniPref("DRAV.INI", "S", "Absent", "");
+    EXPECT_EQ(Ini(), original);  // nothing to remove: untouched, line ends too
+    XP_WriteIniPref("DRAV.INI", "S", "K", "");
+    EXPECT_EQ(Ini(), "[S]\nOther=2\n[T]\nK=4\n");
+}
+
+TEST_F(SettingsFile, DuplicateSectionsAreHandledAlike) {
+    WriteIni("[S]\nA=1\n[T]\nK=x\n[S]\nK=2\n");
+    XP_WriteIniPref("DRAV.INI", "S", "K", "9");
+    EXPECT_EQ(Ini(), "[S]\nA=1\nK=9\n[T]\nK=x\n[S]\n");
+}
+
+TEST_F(SettingsFile, FailedWriteLeavesTheFileAlone) {
+    WriteIni("[S]\nK=1\n");
+    // A directory where the temporary file should go makes the write impossible.
+    fs::create_directory(dir_ / "DRAV.INI_TMP");
+    fs::create_directory(dir_ / "DRAV.INI_TMP" / "x");
+    XP_WriteIniPref("DRAV.INI", "S", "K", "2");
+    EXPECT_EQ(Ini(), "[S]\nK=1\n");
+}
+
+TEST_F(SettingsFile, LogIsWrittenOnlyWhenEnabled) {
+    DRAV_WriteToLog("nothing");
+    EXPECT_FALSE(fs::exists(dir_ / "DRAVLog.txt"));
+
+    g_DRAV_DebugEnabled = 1;
+    DRAV_WriteToLog("first");
+    DRAV_LogControlState("sw", 0x8001);
+    DRAV_LogControlState64("apx", 0x1'8000'0003ull);
+    DRAV_WriteToLog(std::string(600, 'x').c_str());
+    const std::string log = ReadFile("DRAVLog.txt");
+    EXPECT_EQ(log.substr(0, 6), "first\n");
+    EXPECT_NE(log.find("sw = 1000000000000001\n"), std::string::npos);
+    EXPECT_NE(log.find("apx = 10000000000000000000000000000011\n"), std::string::npos);
+    EXPECT_NE(log.find(std::string(510, 'x') + "\n"), std::string::npos);
+    EXPECT_EQ(log.back(), '\n');
+}
+
+TEST_F(SettingsFile, FunctionAssignmentReadsAreLogged) {
+    WriteIni("[DEBUG]\nDebugEnabled=1\nDebugFunctionAssignments=1\n[QDRSX_1]\nFunction01=COM1_DUAL\n");
+    DRAV_ReadDebugSettings();
+    Read("QDRSX_1", "Function01", "NADA");
+    Read("QDRSX_1", "Function02", "NADA");
+    const std::string log = ReadFile("DRAVLog.txt");
+    EXPECT_EQ(log,
+              "file: DRAV.INI, found: 1, section: [QDRSX_1], key: Function01, value: COM1_DUAL, default: NADA\n"
+              "file: DRAV.INI, found: 0, section: [QDRSX_1], key: Function02, value: NADA, default: NADA\n");
+}
+
+}  // namespace
