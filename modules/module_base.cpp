@@ -1,0 +1,69 @@
+#include "module_base.h"
+
+#include <cstring>
+
+#include "simlink/avionic.h"
+#include "simlink/simlink_table.h"
+
+void QD_Abstract_Module::Register(unsigned short unit_index) {
+    unit = unit_index;
+    Clear();
+}
+
+void QD_Abstract_Module::BindSwitch(Fly_subsystem& binding, E_UnitType function, int targetUnit,
+                                    int targetKind) {
+    of_SimLink(function, nullptr, binding, targetUnit < 0 ? unit : targetUnit,
+               targetKind < 0 ? TARGET_QDRSX : targetKind);
+}
+
+void QD_Abstract_Module::BindAvionic(Avionic** place, E_UnitType function) {
+    // The binding table wants a switch binding to fill as well; a value binding leaves it unused.
+    Fly_subsystem scratch;
+    of_SimLink(function, place, scratch, -1, TARGET_QDRSX);
+}
+
+bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now) {
+    if (kept_size == 0) return false;
+    if (now == nullptr) now = "";
+    // Compare what would be kept, so an over-long text is not resent on every pass.
+    size_t n = std::strlen(now);
+    if (n > kept_size - 1) n = kept_size - 1;
+    if (std::strlen(kept) == n && std::memcmp(kept, now, n) == 0) return false;
+    std::memcpy(kept, now, n);
+    kept[n] = '\0';
+    return true;
+}
+
+void DRAV_BlankText(char* out, size_t out_size, int width) {
+    if (out_size == 0) return;
+    size_t n = width < 0 ? 0 : static_cast<size_t>(width);
+    if (n > out_size - 1) n = out_size - 1;
+    std::memset(out, ' ', n);
+    out[n] = '\0';
+}
+
+bool QD_Last_Input::SetQueue(int type, int unit, int button, int extra) {
+    // Only this (producer) side raises the count, so a count below capacity stays below it
+    // until our own increment.
+    if (count.load(std::memory_order_acquire) >= kCapacity) {
+        dropped.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    entries[writeIndex] = Entry{type, unit, button, extra};
+    writeIndex = (writeIndex + 1) % kCapacity;
+    count.fetch_add(1, std::memory_order_release);
+    return true;
+}
+
+bool QD_Last_Input::Process(Handler handler, void* context) {
+    bool handled = false;
+    // The slot is copied out before the count drops: only then may the producer reuse it.
+    while (count.load(std::memory_order_acquire) > 0) {
+        const Entry entry = entries[readIndex];
+        readIndex = (readIndex + 1) % kCapacity;
+        count.fetch_sub(1, std::memory_order_release);
+        if (handler != nullptr) handler(entry, context);
+        handled = true;
+    }
+    return handled;
+}
