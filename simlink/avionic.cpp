@@ -42,9 +42,15 @@ class NoUnitsPort : public AvionicBrightnessPort {
 NoUnitsPort g_no_units;
 AvionicBrightnessPort* g_brightness_port = &g_no_units;
 
-// One static object per value function; index is the function's identifier.
-constexpr int kValueFunctionCount = 83;
-Avionic g_avionics[kValueFunctionCount];
+// One static object per value function: 1 to 82 by identifier, then the switch-range
+// functions that are bound as values.
+constexpr E_UnitType kValueFunctionsBeyondAvionics[] = {
+    EFIS_ND_MODE_SEL,   EFIS_ND_SUB_MODE_SEL, EFIS_ND_RANGE_SEL, FUEL_FEED,
+    FUEL_TRANSFER_FROM, FUEL_TRANSFER_TO,     ELEV_TRIM,         AILERON_TRIM,
+    RUDDER_TRIM,        ROTOR_TRIM,           AUTO_BRAKE,
+};
+constexpr int kBeyondCount = sizeof kValueFunctionsBeyondAvionics / sizeof kValueFunctionsBeyondAvionics[0];
+Avionic g_avionics[MAX_AVIONIC + kBeyondCount];
 
 // Simulator values are truncated toward zero; NaN and values beyond the int range (which a
 // plain cast would make undefined) become 0 and the nearest int limit.
@@ -99,9 +105,12 @@ int ModDecimalValue(int value, int lowDigit, int digitCount, int min, int max, b
 }
 
 Avionic* DRAV_AvionicFor(E_UnitType unit_type) {
-    const int id = static_cast<int>(unit_type);
-    if (id < 1 || id >= kValueFunctionCount) return nullptr;
-    return &g_avionics[id];
+    // PREV and NEXT step an avionics page; they show the COM1 dual value.
+    if (unit_type == PREV || unit_type == NEXT) unit_type = COM1_DUAL;
+    if (unit_type > NADA && unit_type < MAX_AVIONIC) return &g_avionics[unit_type];
+    for (int i = 0; i < kBeyondCount; ++i)
+        if (kValueFunctionsBeyondAvionics[i] == unit_type) return &g_avionics[MAX_AVIONIC + i];
+    return nullptr;
 }
 
 void DRAV_SetBrightnessPort(AvionicBrightnessPort* port) {

@@ -76,8 +76,10 @@ class Avionic {
 int ModDecimalValue(int value, int lowDigit, int digitCount, int min, int max, bool wrap, int steps,
                     int stepSize);
 
-// The one static value object of a value function (1 to 82); nullptr for any other function.
-// The binding table hands these out; every unit showing the function shares the object.
+// The one static value object of a value function (1 to 82, and the selector and trim functions
+// of the switch range that are bound as values); PREV and NEXT give the COM1_DUAL object;
+// nullptr for any other function. The binding table hands these out; every unit showing the
+// function shares the object.
 Avionic* DRAV_AvionicFor(E_UnitType unit_type);
 
 // Display brightness level shared by every unit (1 to 15 once tuned).
