@@ -1,0 +1,121 @@
+// The Linux HID transport: kernel hidraw nodes, libudev for enumeration and hot-plug.
+//
+// Threads: one notification thread per platform (udev monitor, 5 s wake-up timer,
+// arrivals and removals); per unit one reader waiting in poll() and one writer
+// draining the unit's bounded outgoing queue.
+#pragma once
+
+#include "hid_transport.h"
+#include "report_descriptor.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct udev;
+struct udev_device;
+struct udev_monitor;
+
+namespace qddev {
+
+constexpr uint16_t kQuandelVendorId = 0x3A5C;
+constexpr size_t kMaxReportLen = 256;  // largest report a caller may queue or read
+
+// What the writer has done, for diagnostics and tests.
+struct WriterStats {
+    uint64_t sent = 0;           // reports the unit accepted
+    uint64_t send_failures = 0;  // sends that failed (the report was kept)
+    uint64_t open_failures = 0;  // failed (re)opens of the node
+    uint64_t discarded = 0;      // reports dropped because the queue was full
+    uint64_t dropped = 0;        // reports dropped at stop
+    size_t pending = 0;
+    size_t highest = 0;          // most reports ever pending at once
+};
+
+class OutgoingQueue;
+
+class HidrawConnection final : public HidConnection {
+public:
+    // Opens the node and reads its report descriptor; null when either fails.
+    static std::unique_ptr<HidrawConnection> Open(const char* devnode, const HidInfo& identity);
+    ~HidrawConnection() override;
+
+    const HidInfo& Info() const override { return info_; }
+    uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override;
+    uint32_t QueueOutputReport(const uint8_t* data, size_t len) override;
+    void SetQueueLimit(size_t max_pending) override;
+    int GetFeatureReport(uint8_t* data, size_t len) override;
+    void StartInput(InputSink* sink) override;
+    void Stop() override;
+
+    const ReportCaps& Caps() const { return caps_; }
+    const std::string& DevNode() const { return devnode_; }
+    WriterStats Stats() const;
+    // True once the node reported that the unit is gone (reads fail, hang-up).
+    bool Gone() const { return gone_.load(); }
+    // Number of read() calls the reader made; lets tests see that it does not spin.
+    uint64_t ReadCalls() const { return read_calls_.load(); }
+
+private:
+    HidrawConnection() = default;
+    uint32_t Queue(const uint8_t* data, size_t len, bool feature);
+    void ReadLoop();
+
+    HidInfo info_;
+    ReportCaps caps_;
+    std::string devnode_;
+    int fd_ = -1;       // read handle: input reports and feature reads
+    int wake_fd_ = -1;  // eventfd that ends the reader's poll()
+    std::vector<uint8_t> inbuf_;
+    InputSink* sink_ = nullptr;
+    std::thread reader_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> stopped_{false};
+    std::atomic<bool> gone_{false};
+    std::atomic<uint64_t> read_calls_{0};
+    std::mutex stop_mu_;
+    std::shared_ptr<OutgoingQueue> out_;  // shared with the writer thread
+};
+
+class HidrawPlatform final : public HidPlatform {
+public:
+    HidrawPlatform() = default;
+    ~HidrawPlatform() override;
+    bool Start(HotplugSink* sink) override;
+    void Stop() override;
+
+    // Shorter wake-up interval for tests; call before Start.
+    void SetWakeupInterval(std::chrono::milliseconds interval) { interval_ = interval; }
+
+private:
+    struct Attached {
+        std::string syspath;  // of the hidraw device
+        int32_t location;
+    };
+    void Run();
+    void Enumerate();
+    void HandleEvent(udev_device* dev);
+    void Arrive(udev_device* dev);
+    int32_t PickLocation(udev_device* usb);
+
+    HotplugSink* sink_ = nullptr;
+    udev* udev_ = nullptr;
+    udev_monitor* monitor_ = nullptr;
+    int wake_fd_ = -1;
+    std::thread thread_;
+    std::mutex mu_;
+    std::condition_variable started_cv_;
+    bool started_ = false;
+    std::atomic<bool> running_{false};
+    std::chrono::milliseconds interval_{5000};
+    std::vector<Attached> attached_;  // notification thread only
+    int32_t next_fallback_location_ = 0;
+};
+
+}  // namespace qddev
