@@ -12,6 +12,9 @@ void QD_Abstract_Module::Register(unsigned short unit_index) {
 
 void QD_Abstract_Module::BindSwitch(Fly_subsystem& binding, E_UnitType function, int targetUnit,
                                     int targetKind) {
+    // Start from an unbound switch: a function the table does not bind must not leave the
+    // previous assignment behind.
+    binding = Fly_subsystem();
     of_SimLink(function, nullptr, binding, targetUnit < 0 ? unit : targetUnit,
                targetKind < 0 ? TARGET_QDRSX : targetKind);
 }
@@ -19,6 +22,8 @@ void QD_Abstract_Module::BindSwitch(Fly_subsystem& binding, E_UnitType function,
 void QD_Abstract_Module::BindAvionic(Avionic** place, E_UnitType function) {
     // The binding table wants a switch binding to fill as well; a value binding leaves it unused.
     Fly_subsystem scratch;
+    if (place == nullptr) return;
+    *place = nullptr; // a switch function leaves the place empty rather than keeping the old value
     of_SimLink(function, place, scratch, -1, TARGET_QDRSX);
 }
 
