@@ -11,28 +11,9 @@ using namespace simlink_table;
 
 namespace {
 
-// The selectors, fuel selections, trims and auto brake are values although they lie in the
-// switch range; their objects live here (1 to 82 share the simulator link's own objects).
-constexpr E_UnitType kUpperValueFunctions[] = {
-    EFIS_ND_MODE_SEL,   EFIS_ND_SUB_MODE_SEL, EFIS_ND_RANGE_SEL, FUEL_FEED,
-    FUEL_TRANSFER_FROM, FUEL_TRANSFER_TO,     ELEV_TRIM,         AILERON_TRIM,
-    RUDDER_TRIM,        ROTOR_TRIM,           AUTO_BRAKE,
-};
-constexpr int kUpperValueCount =
-    static_cast<int>(sizeof kUpperValueFunctions / sizeof kUpperValueFunctions[0]);
-Avionic g_upperValues[kUpperValueCount];
-
-Avionic* ValueObject(E_UnitType function) {
-    // The page-stepping entries show the COM1 dual value.
-    if (function == PREV || function == NEXT) return DRAV_AvionicFor(COM1_DUAL);
-    if (IsValueFunction(function)) return DRAV_AvionicFor(function);
-    for (int i = 0; i < kUpperValueCount; ++i)
-        if (kUpperValueFunctions[i] == function) return &g_upperValues[i];
-    return nullptr;
-}
-
 void BindValue(const ValueRow& row, Avionic** place, bool x737) {
-    Avionic* value = ValueObject(row.function);
+    // Every value function owns one static object; PREV and NEXT share the COM1 dual one.
+    Avionic* value = DRAV_AvionicFor(row.function);
     if (value == nullptr) return;
     const bool useX737 = x737 && row.x737DataRef != nullptr;
     const char* dataRef = useX737 ? row.x737DataRef : row.dataRef;
