@@ -62,6 +62,8 @@ struct ModelLayout {
 const ModelLayout* LayoutOf(int type);
 // Every supported type number: 1-9, 11-14, 17-19.
 const std::vector<int>& SupportedTypes();
+// The HID report descriptor an emulated unit of this layout presents.
+std::vector<uint8_t> ReportDescriptor(const ModelLayout& layout, uint16_t output_len);
 
 struct PlugOptions {
     uint16_t version = 0x0100;          // bcdDevice

@@ -30,7 +30,9 @@ namespace {
 constexpr uint8_t kInputId = 1;  // every model's input report carries ID 1
 
 // HID report descriptor: one vendor collection, every report as 8-bit fields.
-std::vector<uint8_t> BuildDescriptor(const ModelLayout& m, uint16_t output_len) {
+}  // namespace
+
+std::vector<uint8_t> ReportDescriptor(const ModelLayout& m, uint16_t output_len) {
     std::vector<uint8_t> d = {0x06, 0x00, 0xFF,  // Usage Page (vendor)
                               0x09, 0x01,        // Usage 1
                               0xA1, 0x01,        // Collection (Application)
@@ -48,6 +50,8 @@ std::vector<uint8_t> BuildDescriptor(const ModelLayout& m, uint16_t output_len) 
     d.push_back(0xC0);
     return d;
 }
+
+namespace {
 
 void Die(const char* what, GError* err) {
     std::fprintf(stderr, "testbed: %s: %s\n", what, err ? err->message : "failed");
@@ -361,7 +365,7 @@ Unit::Unit(Testbed& tb, const ModelLayout& layout, const PlugOptions& opt, int p
     impl_->opt = opt_;
     impl_->input.assign(layout.input_len, 0);
     impl_->input[0] = kInputId;
-    impl_->descriptor = BuildDescriptor(layout, impl_->output_len());
+    impl_->descriptor = ReportDescriptor(layout, impl_->output_len());
 }
 
 Unit::~Unit() {

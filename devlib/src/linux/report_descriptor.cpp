@@ -30,7 +30,7 @@ bool ParseReportDescriptor(const uint8_t* desc, size_t len, ReportCaps* caps) {
     while (i < len) {
         const uint8_t prefix = desc[i];
         if (prefix == 0xFE) {  // long item: data size in the next byte, skipped
-            if (i + 2 >= len) {
+            if (i + 2 >= len || i + 3u + desc[i + 1] > len) {
                 ok = false;
                 break;
             }

@@ -1,0 +1,274 @@
+// The hidraw transport through the platform seam, against emulated units.
+#include "helpers.h"
+
+#include <future>
+
+namespace qdtest {
+namespace {
+
+class Transport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!Testbed::Available()) GTEST_SKIP() << "needs umockdev-wrapper";
+        tb = std::make_unique<Testbed>();
+    }
+    void TearDown() override {
+        if (platform) platform->Stop();
+        hotplug.arrived.clear();  // stops every connection before the units go
+        platform.reset();
+        tb.reset();
+    }
+    void Start(std::chrono::milliseconds wakeup = 5000ms) {
+        platform = std::make_unique<qddev::HidrawPlatform>();
+        platform->SetWakeupInterval(wakeup);
+        ASSERT_TRUE(platform->Start(&hotplug));
+    }
+
+    std::unique_ptr<Testbed> tb;
+    RecordingHotplug hotplug;
+    std::unique_ptr<qddev::HidrawPlatform> platform;
+};
+
+TEST_F(Transport, EnumeratesOnlyTheVendorsUnitsWithTheirIdentity) {
+    Unit& rsx = tb->plug(5, {.version = 0x0123, .serial = "RSX-1"});
+    tb->plug_foreign(0x046D, 0xC52B);
+    Unit& iob = tb->plug(19);
+    Start();
+    // Present units are delivered before Start returns.
+    ASSERT_EQ(hotplug.arrivals(), 2u);
+    const qddev::HidInfo& a = hotplug.arrived[0]->Info();
+    const qddev::HidInfo& b = hotplug.arrived[1]->Info();
+    const qddev::HidInfo& r = a.product_id == 0x0105 ? a : b;
+    const qddev::HidInfo& i = a.product_id == 0x0105 ? b : a;
+    EXPECT_EQ(r.vendor_id, 0x3A5C);
+    EXPECT_EQ(r.version, 0x0123);
+    EXPECT_STREQ(r.serial, "RSX-1");
+    EXPECT_STREQ(r.product, "QD-RSX");
+    EXPECT_EQ(std::string(r.path), rsx.usb_syspath());
+    EXPECT_EQ(r.input_report_len, 4);
+    EXPECT_EQ(r.feature_report_len, 7);
+    EXPECT_EQ(r.output_report_len, 0);
+    EXPECT_EQ(i.product_id, 0x0113);
+    EXPECT_EQ(i.output_report_len, 10);
+    EXPECT_EQ(i.feature_report_len, 8);
+    EXPECT_EQ(std::string(i.path), iob.usb_syspath());
+    EXPECT_NE(r.location, 0);
+    EXPECT_NE(r.location, i.location);
+}
+
+TEST_F(Transport, HotplugArrivalAndRemovalCarryTheSameLocation) {
+    Start();
+    EXPECT_EQ(hotplug.arrivals(), 0u);
+    Unit& pbx = tb->plug(2);
+    qddev::HidrawConnection* c = hotplug.conn(0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->Info().product_id, 0x0102);
+    const int32_t loc = c->Info().location;
+
+    pbx.unplug();
+    ASSERT_TRUE(WaitFor([&] { return hotplug.removals() == 1; }));
+    EXPECT_EQ(hotplug.removed[0], loc);
+
+    // A replugged unit arrives again under its new node.
+    pbx.replug();
+    qddev::HidrawConnection* again = hotplug.conn(1);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->DevNode(), pbx.devnode());
+    EXPECT_EQ(hotplug.arrivals(), 2u);
+}
+
+TEST_F(Transport, WakeupTimerTicksUntilStop) {
+    Start(20ms);
+    EXPECT_TRUE(WaitFor([&] { return hotplug.wakeups >= 3; }, 1000ms));
+    platform->Stop();
+    const int after = hotplug.wakeups;
+    std::this_thread::sleep_for(60ms);
+    EXPECT_EQ(hotplug.wakeups, after);
+}
+
+TEST_F(Transport, InputArrivesInOrderOneReportPerRead) {
+    Unit& rsx = tb->plug(5);
+    Start();
+    qddev::HidrawConnection* c = hotplug.conn(0);
+    ASSERT_NE(c, nullptr);
+    RecordingInput in;
+    c->StartInput(&in);
+    for (int k = 1; k <= 30; ++k) rsx.turn(1 + k % 2, k % 2 ? k : -k);
+    rsx.press(3);
+    ASSERT_TRUE(WaitFor([&] { return in.count() == 31; }));
+    std::this_thread::sleep_for(20ms);
+    std::lock_guard<std::mutex> lock(in.mu);
+    ASSERT_EQ(in.reports.size(), 31u);
+    for (int k = 1; k <= 30; ++k) {
+        const std::vector<uint8_t>& r = in.reports[static_cast<size_t>(k - 1)];
+        ASSERT_EQ(r.size(), 4u) << "report " << k;
+        EXPECT_EQ(r[0], 1);
+        EXPECT_EQ(static_cast<int8_t>(r[k % 2 ? 2 : 1]), k % 2 ? k : -k) << "report " << k;
+    }
+    EXPECT_EQ(in.reports[30], (std::vector<uint8_t>{1, 0, 0, 0x04}));
+}
+
+TEST_F(Transport, FeatureReportsAndOutputWritesReachTheUnitByteForByte) {
+    Unit& rsx = tb->plug(5);
+    Unit& anp = tb->plug(18);
+    Start();
+    ASSERT_NE(hotplug.conn(1), nullptr);
+    qddev::HidConnection* crsx = hotplug.arrived[0]->Info().product_id == 0x0105 ? hotplug.arrived[0].get()
+                                                                                  : hotplug.arrived[1].get();
+    qddev::HidConnection* canp = crsx == hotplug.arrived[0].get() ? hotplug.arrived[1].get()
+                                                                  : hotplug.arrived[0].get();
+    const uint8_t left[7] = {3, 0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d};
+    const uint8_t bright[2] = {6, 9};
+    EXPECT_EQ(crsx->QueueFeatureReport(left, sizeof left), 0u);
+    EXPECT_EQ(crsx->QueueFeatureReport(bright, sizeof bright), 0u);
+    const uint8_t lamp[5] = {2, 6, 100, 100, 1};
+    EXPECT_EQ(canp->QueueOutputReport(lamp, sizeof lamp), 0u);
+    ASSERT_TRUE(rsx.wait_outputs(2));
+    ASSERT_TRUE(anp.wait_outputs(1));
+    EXPECT_EQ(rsx.outputs(), (std::vector<Sent>{{Sent::Feature, {left, left + 7}}, {Sent::Feature, {6, 9}}}));
+    EXPECT_EQ(anp.outputs(), (std::vector<Sent>{{Sent::Output, {2, 6, 100, 100, 1}}}));
+
+    // Feature reads: the state report mirrors the controls; a stored report reads back.
+    rsx.press(2);
+    uint8_t state[4] = {8};
+    EXPECT_EQ(crsx->GetFeatureReport(state, sizeof state), 4);
+    EXPECT_EQ(state[3], 0x02);
+    uint8_t b[2] = {6};
+    EXPECT_EQ(crsx->GetFeatureReport(b, sizeof b), 2);
+    EXPECT_EQ(b[1], 9);
+    uint8_t unknown[4] = {0x42};
+    EXPECT_EQ(crsx->GetFeatureReport(unknown, sizeof unknown), -1);
+    EXPECT_EQ(crsx->GetFeatureReport(nullptr, 4), -1);
+}
+
+TEST_F(Transport, FullQueueDiscardsWithoutBlockingAndKeepsOrder) {
+    Unit& rsx = tb->plug(5);
+    Unit& iob = tb->plug(19);
+    Start();
+    ASSERT_NE(hotplug.conn(1), nullptr);
+    auto conn_of = [&](uint16_t pid) {
+        for (auto& c : hotplug.arrived)
+            if (c->Info().product_id == pid) return c.get();
+        return static_cast<qddev::HidConnection*>(nullptr);
+    };
+    struct Case {
+        Unit& unit;
+        qddev::HidConnection* conn;
+        size_t limit;
+        bool feature;
+    } cases[] = {{rsx, conn_of(0x0105), 25, true}, {iob, conn_of(0x0113), 100, false}};
+    for (Case& k : cases) {
+        SCOPED_TRACE(k.limit);
+        k.conn->SetQueueLimit(k.limit);
+        k.unit.stall();
+        const auto t0 = std::chrono::steady_clock::now();
+        for (size_t n = 0; n <= k.limit; ++n) {
+            uint8_t r[7] = {static_cast<uint8_t>(k.feature ? 3 : 2), static_cast<uint8_t>(n)};
+            const uint32_t rc = k.feature ? k.conn->QueueFeatureReport(r, 7) : k.conn->QueueOutputReport(r, 7);
+            EXPECT_EQ(rc, 0u);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, 100ms);
+        auto* hc = dynamic_cast<qddev::HidrawConnection*>(k.conn);
+        EXPECT_EQ(hc->Stats().discarded, 1u);
+        EXPECT_EQ(hc->Stats().highest, k.limit);
+        k.unit.unstall();
+        ASSERT_TRUE(k.unit.wait_outputs(k.limit));
+        std::this_thread::sleep_for(30ms);
+        std::vector<Sent> out = k.unit.outputs();
+        ASSERT_EQ(out.size(), k.limit);
+        for (size_t n = 0; n < k.limit; ++n) EXPECT_EQ(out[n].bytes[1], n);
+    }
+}
+
+TEST_F(Transport, FailedSendsAreRetriedInOrderAfterReopening) {
+    Unit& pbx = tb->plug(2);
+    Start();
+    qddev::HidrawConnection* c = hotplug.conn(0);
+    ASSERT_NE(c, nullptr);
+    pbx.fail_sends(true);
+    const uint8_t a[2] = {2, 0x01}, b[2] = {2, 0x03};
+    c->QueueFeatureReport(a, 2);
+    c->QueueFeatureReport(b, 2);
+    ASSERT_TRUE(WaitFor([&] { return c->Stats().send_failures >= 2; }));
+    pbx.fail_sends(false);
+    ASSERT_TRUE(pbx.wait_outputs(2));
+    EXPECT_EQ(pbx.outputs(), (std::vector<Sent>{{Sent::Feature, {2, 1}}, {Sent::Feature, {2, 3}}}));
+}
+
+TEST_F(Transport, UnplugWithReportsQueuedNeitherSpinsNorHangs) {
+    Unit& rsx = tb->plug(5);
+    Start();
+    qddev::HidrawConnection* c = hotplug.conn(0);
+    ASSERT_NE(c, nullptr);
+    RecordingInput in;
+    c->StartInput(&in);
+    rsx.fail_sends(true);
+    const uint8_t r[2] = {7, 1};
+    for (int k = 0; k < 3; ++k) c->QueueFeatureReport(r, 2);
+    rsx.unplug();
+    ASSERT_TRUE(WaitFor([&] { return hotplug.removals() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return c->Gone(); }));
+    // The node keeps failing: reads stop at once, sends back off.
+    const uint64_t reads = c->ReadCalls();
+    const uint64_t tries = c->Stats().send_failures + c->Stats().open_failures;
+    std::this_thread::sleep_for(600ms);
+    EXPECT_EQ(c->ReadCalls(), reads);
+    EXPECT_LE(c->Stats().send_failures + c->Stats().open_failures - tries, 8u);
+    EXPECT_EQ(c->Stats().pending, 3u);
+    EXPECT_EQ(c->QueueFeatureReport(r, 2), 3u);  // the unit is gone
+
+    const auto t0 = std::chrono::steady_clock::now();
+    c->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms);
+    EXPECT_EQ(c->Stats().dropped, 3u);
+    EXPECT_EQ(c->Stats().pending, 0u);
+    EXPECT_EQ(c->Stats().sent, 0u);
+}
+
+TEST_F(Transport, StopWaitsForARunningReportReceivedAndDeliversNothingAfter) {
+    Unit& pbx = tb->plug(2);
+    Start();
+    qddev::HidrawConnection* c = hotplug.conn(0);
+    ASSERT_NE(c, nullptr);
+    RecordingInput in;
+    in.hold = true;
+    c->StartInput(&in);
+    pbx.press(1);
+    ASSERT_TRUE(WaitFor([&] { return in.count() == 1; }));
+    pbx.press(2);  // waits behind the running callback
+
+    auto stopped = std::async(std::launch::async, [&] { c->Stop(); });
+    EXPECT_EQ(stopped.wait_for(100ms), std::future_status::timeout);
+    in.release();
+    EXPECT_EQ(stopped.wait_for(2000ms), std::future_status::ready);
+    {
+        std::lock_guard<std::mutex> lock(in.mu);
+        EXPECT_FALSE(in.in_callback);
+    }
+    const size_t seen = in.count();
+    pbx.press(3);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(in.count(), seen);
+    EXPECT_EQ(c->QueueFeatureReport(std::vector<uint8_t>{2, 1}.data(), 2), 3u);
+    EXPECT_EQ(c->GetFeatureReport(std::vector<uint8_t>{4, 0}.data(), 2), -1);
+}
+
+TEST_F(Transport, StopReturnsWhileTheUnitHoldsASend) {
+    Unit& rsx = tb->plug(5);
+    Start();
+    qddev::HidrawConnection* c = hotplug.conn(0);
+    ASSERT_NE(c, nullptr);
+    rsx.stall();
+    const uint8_t r[2] = {6, 3};
+    c->QueueFeatureReport(r, 2);
+    c->QueueFeatureReport(r, 2);
+    std::this_thread::sleep_for(50ms);  // the writer is inside the send now
+    const auto t0 = std::chrono::steady_clock::now();
+    c->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms);
+    rsx.unstall();  // the abandoned writer finishes on its own
+    ASSERT_TRUE(WaitFor([&] { return c->Stats().pending == 0; }));
+}
+
+}  // namespace
+}  // namespace qdtest
