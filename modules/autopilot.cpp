@@ -1,0 +1,281 @@
+// QD-APC and QD-NDC; QD-APX is in autopilot_apx.cpp.
+#include "modules/autopilot.h"
+
+#include <cstring>
+
+#include "modules/avionics_util.h"
+#include "plugin/custom_datarefs.h"
+#include "qddev.h"
+#include "simlink/avionic.h"
+
+using namespace drav_modutil;
+
+// ---------------------------------------------------------------------------------------------
+// QD-APC
+
+void QDAPC_Module::AssignFunction(char key, E_UnitType function, int targetUnit, int targetKind) {
+    if (key >= 'A' && key <= 'E') {
+        Avionic*& place = displays[key - 'A'];
+        place = nullptr;
+        BindAvionic(&place, function);
+    } else if (key >= '1' && key <= '9') {
+        BindSwitch(binding[key - '1'], function, targetUnit, targetKind);
+    }
+}
+
+E_UnitType QDAPC_Module::GetFunction(char key) {
+    if (key >= 'A' && key <= 'E') {
+        const Avionic* value = displays[key - 'A'];
+        return value != nullptr ? value->GetUnitType() : NADA;
+    }
+    if (key >= '1' && key <= '9') return binding[key - '1'].GetUnitType();
+    return NADA;
+}
+
+void QDAPC_Module::PushDisengageBar() {
+    binding[kDisengageBar].SetFly(
+        (lastButtons2 & 1u) == 0 ? Fly_subsystem::ACTION_ON : Fly_subsystem::ACTION_OFF, 0, 0);
+}
+
+void QDAPC_Module::Register(unsigned short unit_index) {
+    QD_Abstract_Module::Register(unit_index);
+    short enc[kDisplays] = {};
+    unsigned char sw1 = 0;
+    unsigned char sw2 = 0;
+    QDAPC_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &enc[4], &sw1, &sw2);
+    lastButtons = sw1;
+    lastButtons2 = static_cast<unsigned char>(sw2 & 1u);
+    if (DRAV_DebugRegister()) {
+        LogBits("QDAPC_Module::Register - SwitchVals1_8", lastButtons);
+        LogBits("QDAPC_Module::Register - SwitchVals9_16", lastButtons2);
+    }
+    PushDisengageBar();
+}
+
+int QDAPC_Module::GetButton(const void* data, int* value) {
+    const auto* vals = static_cast<const QDAPCControlVals*>(data);
+    if (DRAV_DebugGetButton())
+        LogLine("QDAPC_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d, Dial E = %d",
+                vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4]);
+    for (int i = 0; i < kDisplays; ++i) {
+        if (vals->enc[i] != 0) {
+            *value = vals->enc[i];
+            return kFirstEncoder + i;
+        }
+    }
+    const int bit = ScanBits<unsigned char>(vals->switches1, &lastButtons, 8, value);
+    if (bit >= 0) {
+        if (DRAV_DebugGetButton()) LogBits("QDAPC_Module::GetButton - BtnState1_8", vals->switches1);
+        return bit;
+    }
+    if (ScanBits<unsigned char>(vals->switches2, &lastButtons2, 1, value) == 0) {
+        if (DRAV_DebugGetButton()) LogBits("QDAPC_Module::GetButton - BtnState9_16", vals->switches2);
+        return kDisengageBar;
+    }
+    return -1;
+}
+
+void QDAPC_Module::HandleInput(int control, int value) {
+    if (DRAV_DebugHandleInput())
+        LogLine("QDAPC_Module::HandleInput -  Button = %d, Value = %d", control, value);
+    if (control == kDisengageBar) {
+        // Bit clear = bar lifted = disengaged, the same sense as at registration.
+        binding[control].SetFly(value == 0 ? Fly_subsystem::ACTION_ON : Fly_subsystem::ACTION_OFF, 0, 0);
+    } else if (control >= kFirstEncoder && control < kFirstEncoder + kDisplays) {
+        if (Avionic* shown = displays[control - kFirstEncoder]) shown->Tune(0, static_cast<short>(value), 0);
+    } else if (control >= 0 && control < kDisengageBar) {
+        binding[control].SetFly(value == 1 ? Fly_subsystem::ACTION_PRESS : Fly_subsystem::ACTION_RELEASE, 0,
+                                0);
+    }
+}
+
+void QDAPC_Module::Refresh() {
+    // The displays are read in order up to the first unassigned one.
+    for (int i = 0; i < kDisplays && displays[i] != nullptr; ++i)
+        displays[i]->GetFly();
+    for (Fly_subsystem& b : binding)
+        if (b.GetUnitType() != NADA) b.GetFly();
+    SetDisplay();
+}
+
+namespace {
+
+// Per display A to E: where its part of the value text starts, how many characters the unit
+// shows, and the blank text.
+struct ApcDisplay {
+    uint32_t (*send)(int, const char*);
+    int start;
+    int count; // 0: the whole text after a leading blank
+    const char* blank;
+    char name;
+};
+constexpr ApcDisplay kApcDisplays[QDAPC_Module::kDisplays] = {
+    {QDAPC_SetADisplayText, 1, 3, "   ", 'A'},    {QDAPC_SetBDisplayText, 1, 3, "   ", 'B'},
+    {QDAPC_SetCDisplayText, 2, 4, "   ", 'C'},    {QDAPC_SetDDisplayText, 0, 0, "      ", 'D'},
+    {QDAPC_SetEDisplayText, 0, 0, "      ", 'E'},
+};
+
+} // namespace
+
+void QDAPC_Module::SendBlanks() {
+    if (lastLamps != 0) QDAPC_SetIndicators(unit, 0);
+    lastLamps = 0;
+    for (int i = 0; i < kDisplays; ++i)
+        if (DRAV_TextChanged(lastTexts[i], kApcDisplays[i].blank))
+            kApcDisplays[i].send(unit, kApcDisplays[i].blank);
+}
+
+void QDAPC_Module::SetDisplay() {
+    if (!avionics_ok(true)) {
+        SendBlanks();
+        return;
+    }
+    unsigned char lamps = 0;
+    for (int i = 0; i < 8; ++i)
+        if (binding[i].GetUnitType() != NADA && binding[i].GetOnOff() == 1)
+            lamps = static_cast<unsigned char>(lamps | (1u << i));
+    if (lamps != lastLamps) {
+        QDAPC_SetIndicators(unit, lamps);
+        lastLamps = lamps;
+        if (DRAV_DebugSetDisplay()) LogBits("QDAPC_Module::SetDisplay - Indicators", lamps);
+    }
+    for (int i = 0; i < kDisplays; ++i) {
+        const Avionic* value = displays[i];
+        if (value == nullptr || !DRAV_TextChanged(lastTexts[i], value->text)) continue;
+        const ApcDisplay& d = kApcDisplays[i];
+        char text[16];
+        if (d.count == 0)
+            snprintf(text, sizeof text, " %s", value->text);
+        else
+            SliceText(value->text, d.start, d.count, text, sizeof text);
+        d.send(unit, text);
+        if (DRAV_DebugSetDisplay()) LogLine("QDAPC_Module::SetDisplay -  %c freqval = %s", d.name, text);
+    }
+}
+
+void QDAPC_Module::Clear() {
+    QDAPC_SetIndicators(unit, 0);
+    lastLamps = 0;
+    for (int i = 0; i < kDisplays; ++i) {
+        kApcDisplays[i].send(unit, kApcDisplays[i].blank);
+        lastTexts[i][0] = '\0';
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// QD-NDC
+
+void QDNDC_Module::AssignFunction(char key, E_UnitType function, int targetUnit, int targetKind) {
+    if (NDC_Disabled != 0) return;
+    const int k = key;
+    if (k >= kFirstKnobKey && k < kFirstKnobKey + kKnobs) {
+        Avionic*& place = knobs[k - kFirstKnobKey];
+        place = nullptr;
+        BindAvionic(&place, function);
+    } else if (k >= 0 && k < kBindings) {
+        BindSwitch(binding[k], function, targetUnit, targetKind);
+    }
+}
+
+E_UnitType QDNDC_Module::GetFunction(char key) {
+    if (NDC_Disabled != 0) return NADA;
+    const int k = key;
+    if (k >= kFirstKnobKey && k < kFirstKnobKey + kKnobs) {
+        const Avionic* value = knobs[k - kFirstKnobKey];
+        return value != nullptr ? value->GetUnitType() : NADA;
+    }
+    if (k >= 0 && k < kBindings) return binding[k].GetUnitType();
+    return NADA;
+}
+
+void QDNDC_Module::Register(unsigned short unit_index) {
+    if (NDC_Disabled != 0) return;
+    QD_Abstract_Module::Register(unit_index);
+    short enc1 = 0;
+    short enc2 = 0;
+    unsigned short switches = 0;
+    unsigned char selectors = 0;
+    QDNDC_GetControlVals(unit, &enc1, &enc2, &switches, &selectors);
+    lastButtons = switches;
+    lastSelectors = selectors;
+    if (DRAV_DebugRegister()) {
+        LogBits("QDNDC_Module::Register - PrevSwitchVals", lastButtons);
+        LogBits("QDNDC_Module::Register - PrevSelectorVals", lastSelectors);
+    }
+    leftPosition = static_cast<unsigned char>(selectors & 0x0Fu);
+    rightPosition = static_cast<unsigned char>(selectors >> 4);
+    // A position the selector cannot have (a bad report) selects nothing.
+    if (leftPosition < kLeftPositions)
+        binding[kFirstLeftPosition + leftPosition].SetFly(Fly_subsystem::ACTION_POSITION, leftPosition, 1);
+    if (rightPosition < kRightPositions)
+        binding[kFirstRightPosition + rightPosition].SetFly(Fly_subsystem::ACTION_POSITION, rightPosition, 1);
+    // Each three-way toggle closes one of its two contacts, or neither in the middle.
+    for (int first = 8; first <= 10; first += 2) {
+        if ((switches & (1u << first)) != 0)
+            binding[first].SetFly(Fly_subsystem::ACTION_ON, 0, 0);
+        else if ((switches & (1u << (first + 1))) != 0)
+            binding[first + 1].SetFly(Fly_subsystem::ACTION_ON, 0, 0);
+    }
+}
+
+int QDNDC_Module::GetButton(const void* data, int* value) {
+    if (NDC_Disabled != 0) return -1;
+    const auto* vals = static_cast<const QDNDCControlVals*>(data);
+    const unsigned char left = static_cast<unsigned char>(vals->selectors & 0x0Fu);
+    const unsigned char right = static_cast<unsigned char>(vals->selectors >> 4);
+    if (left != leftPosition || right != rightPosition) {
+        if (DRAV_DebugGetButton()) LogBits("QDNDC_Module::GetButton - Selectors", vals->selectors);
+        lastSelectors = vals->selectors;
+    }
+    if (left != leftPosition) {
+        leftPosition = left;
+        if (left < kLeftPositions) {
+            *value = left;
+            return kFirstLeftPosition + left;
+        }
+    }
+    if (right != rightPosition) {
+        rightPosition = right;
+        if (right < kRightPositions) {
+            *value = right;
+            return kFirstRightPosition + right;
+        }
+    }
+    if (DRAV_DebugGetButton() && (vals->enc1 != 0 || vals->enc2 != 0))
+        LogLine("QDNDC_Module::GetButton -  Dial A = %d, Dial B = %d", vals->enc1, vals->enc2);
+    if (vals->enc1 != 0) {
+        *value = vals->enc1;
+        return kLeftEncoder;
+    }
+    if (vals->enc2 != 0) {
+        *value = vals->enc2;
+        return kRightEncoder;
+    }
+    const int bit = ScanBits<uint16_t>(vals->switches, &lastButtons, 16, value);
+    if (bit >= 0 && DRAV_DebugGetButton()) LogBits("QDNDC_Module::GetButton - BtnState", vals->switches);
+    return bit;
+}
+
+void QDNDC_Module::HandleInput(int control, int value) {
+    if (NDC_Disabled != 0) return;
+    if (DRAV_DebugHandleInput())
+        LogLine("QDNDC_Module::HandleInput -  Button = %d, Value = %d", control, value);
+    if (control == kLeftEncoder || control == kRightEncoder) {
+        if (Avionic* knob = knobs[control - kLeftEncoder]) knob->Tune(0, static_cast<short>(value), QDHW_NDC);
+        return;
+    }
+    if (control < 0 || control >= kBindings) return;
+    if (control >= 8 && control <= 11) {
+        binding[control].SetFly(value != 0 ? Fly_subsystem::ACTION_ON : Fly_subsystem::ACTION_OFF, 0, 0);
+    } else if (control == 14 || control >= kFirstLeftPosition) {
+        binding[control].SetFly(Fly_subsystem::ACTION_POSITION, value, 1);
+    } else {
+        binding[control].SetFly(value == 1 ? Fly_subsystem::ACTION_PRESS : Fly_subsystem::ACTION_RELEASE, 0,
+                                0);
+    }
+}
+
+void QDNDC_Module::Clear() {
+    lastButtons = 0;
+    lastSelectors = 0;
+}
