@@ -21,26 +21,10 @@
 #include "modules/module_base.h"
 #include "modules/panels.h"
 
-// ---- Model families ------------------------------------------------------------------------------
-// Each family's module header is included once its sources are part of the build; until then the
-// family's lists are left out (marked "family not built") and its units are never registered,
-// exactly as if none were attached.
-#if __has_include("modules/avionics.h") && __has_include("modules/avionics.cpp")
-#define DRAV_HAVE_AVIONICS 1
-#include "modules/avionics.h"
-#endif
-#if __has_include("modules/autopilot.h") && __has_include("modules/autopilot.cpp")
-#define DRAV_HAVE_AUTOPILOT 1
 #include "modules/autopilot.h"
-#endif
-#if __has_include("modules/gear_trim.h") && __has_include("modules/gear_trim.cpp")
-#define DRAV_HAVE_GEAR_TRIM 1
-#include "modules/gear_trim.h"
-#endif
-#if __has_include("modules/engine.h") && __has_include("modules/engine.cpp")
-#define DRAV_HAVE_ENGINE 1
+#include "modules/avionics.h"
 #include "modules/engine.h"
-#endif
+#include "modules/gear_trim.h"
 
 QD_Last_Input g_QD_Last_Input;
 
@@ -102,41 +86,31 @@ template <class Module> class ModuleList final : public ModuleListBase {
     std::vector<Module> items;
 };
 
-#ifdef DRAV_HAVE_AVIONICS
 ModuleList<QDAVX_Module> g_QDAVX;
 ModuleList<QDAVY_Module> g_QDAVY;
 ModuleList<QDRSX_Module> g_QDRSX;
-#endif
 ModuleList<QDPBX_Module> g_QDPBX;
 ModuleList<QDTGX_Module> g_QDTGX;
 ModuleList<QDKNB_Module> g_QDKNB;
 ModuleList<QDANP_Module> g_QDANP;
 ModuleList<QDIOB_Module> g_QDIOB;
-#ifdef DRAV_HAVE_GEAR_TRIM
 ModuleList<QDGTP_Module> g_QDGTP;
 ModuleList<QDGTP2_Module> g_QDGTP2;
-#endif
-#ifdef DRAV_HAVE_AUTOPILOT
 ModuleList<QDAPC_Module> g_QDAPC;
 ModuleList<QDAPX_Module> g_QDAPX;
 ModuleList<QDNDC_Module> g_QDNDC;
-#endif
-#ifdef DRAV_HAVE_ENGINE
 ModuleList<QDTHQ_Module> g_QDTHQ;
 ModuleList<QDECP_Module> g_QDECP;
 ModuleList<QDSSM_Module> g_QDSSM;
-#endif
 
 ModuleListBase* ListOf(int type) {
     switch (type) {
-#ifdef DRAV_HAVE_AVIONICS
     case QDHW_AVX:
         return &g_QDAVX;
     case QDHW_AVY:
         return &g_QDAVY;
     case QDHW_RSX:
         return &g_QDRSX;
-#endif
     case QDHW_PBX:
         return &g_QDPBX;
     case QDHW_TGX:
@@ -147,28 +121,22 @@ ModuleListBase* ListOf(int type) {
         return &g_QDANP;
     case QDHW_IOB:
         return &g_QDIOB;
-#ifdef DRAV_HAVE_GEAR_TRIM
     case QDHW_GTP:
         return &g_QDGTP;
     case QDHW_GTP2:
         return &g_QDGTP2;
-#endif
-#ifdef DRAV_HAVE_AUTOPILOT
     case QDHW_APC:
         return &g_QDAPC;
     case QDHW_APX:
         return &g_QDAPX;
     case QDHW_NDC:
         return &g_QDNDC;
-#endif
-#ifdef DRAV_HAVE_ENGINE
     case QDHW_THQ:
         return &g_QDTHQ;
     case QDHW_ECP:
         return &g_QDECP;
     case QDHW_SSM:
         return &g_QDSSM;
-#endif
     default:
         return nullptr;
     }
@@ -270,7 +238,6 @@ void AssignNumberedKeys(QD_Abstract_Module& m, int type, int unit, int first, in
     }
 }
 
-#ifdef DRAV_HAVE_AVIONICS
 // Pages "Function1".."Function8"; the current page moves round to the first assigned one.
 void ReadAvionicPositions(QD_Abstract_AvionicDevice& m, int type, int unit) {
     for (int i = 0; i < QD_Abstract_AvionicDevice::kPositions; ++i) {
@@ -290,7 +257,6 @@ void ReadAvionicPositions(QD_Abstract_AvionicDevice& m, int type, int unit) {
     m.current = found;
     m.AssignAvionic(m.functions[m.current]);
 }
-#endif
 
 const char* const kAPCDigitDefaults[] = {"AP_LNAV",         "AP_HDG_HOLD", "AP_AUTOTHROTTLE",
                                          "AP_IAS_MACH_SEL", "AP_ALT_HOLD", "AP_APPR_HOLD",
@@ -466,7 +432,6 @@ void RegisterPanelANP(QDANP_Module& m, int unit) {
 // ---- Module-function targets and brightness for the simulator link --------------------------------
 
 AvionicsUnit* FindAvionicsUnit(int targetKind, int targetUnit) {
-#ifdef DRAV_HAVE_AVIONICS
     switch (targetKind) {
     case TARGET_QDAVX:
         return g_QDAVX.Get(targetUnit);
@@ -477,11 +442,6 @@ AvionicsUnit* FindAvionicsUnit(int targetKind, int targetUnit) {
     default:
         return nullptr;
     }
-#else
-    (void)targetKind;
-    (void)targetUnit;
-    return nullptr;
-#endif
 }
 
 DevlibBrightnessPort g_BrightnessPort;
@@ -531,30 +491,22 @@ int of_get_DeviceCount(int type) {
         return LIST.Size();                                                                                  \
     }
 
-#ifdef DRAV_HAVE_AVIONICS
 DRAV_MODEL_ACCESSORS(QDAVX, g_QDAVX)
 DRAV_MODEL_ACCESSORS(QDAVY, g_QDAVY)
 DRAV_MODEL_ACCESSORS(QDRSX, g_QDRSX)
-#endif
 DRAV_MODEL_ACCESSORS(QDPBX, g_QDPBX)
 DRAV_MODEL_ACCESSORS(QDTGX, g_QDTGX)
 DRAV_MODEL_ACCESSORS(QDKNB, g_QDKNB)
 DRAV_MODEL_ACCESSORS(QDANP, g_QDANP)
 DRAV_MODEL_ACCESSORS(QDIOB, g_QDIOB)
-#ifdef DRAV_HAVE_GEAR_TRIM
 DRAV_MODEL_ACCESSORS(QDGTP, g_QDGTP)
 DRAV_MODEL_ACCESSORS(QDGTP2, g_QDGTP2)
-#endif
-#ifdef DRAV_HAVE_AUTOPILOT
 DRAV_MODEL_ACCESSORS(QDAPC, g_QDAPC)
 DRAV_MODEL_ACCESSORS(QDAPX, g_QDAPX)
 DRAV_MODEL_ACCESSORS(QDNDC, g_QDNDC)
-#endif
-#ifdef DRAV_HAVE_ENGINE
 DRAV_MODEL_ACCESSORS(QDTHQ, g_QDTHQ)
 DRAV_MODEL_ACCESSORS(QDECP, g_QDECP)
 DRAV_MODEL_ACCESSORS(QDSSM, g_QDSSM)
-#endif
 #undef DRAV_MODEL_ACCESSORS
 
 void of_FindDevices() {
@@ -608,7 +560,6 @@ void RegisterQDModule(int type, int unit) {
     char value[kValueSize];
 
     switch (type) {
-#ifdef DRAV_HAVE_AVIONICS
     case QDHW_AVX:
     case QDHW_AVY: {
         QD_Abstract_AvionicDevice& m = type == QDHW_AVX
@@ -634,7 +585,6 @@ void RegisterQDModule(int type, int unit) {
         m.SetDisplay();
         break;
     }
-#endif
     case QDHW_PBX: {
         QDPBX_Module& m = *g_QDPBX.Get(unit);
         m.Register(u);
@@ -663,7 +613,6 @@ void RegisterQDModule(int type, int unit) {
     case QDHW_IOB:
         RegisterPanelIOB(*g_QDIOB.Get(unit), unit);
         break;
-#ifdef DRAV_HAVE_GEAR_TRIM
     case QDHW_GTP: {
         QDGTP_Module& m = *g_QDGTP.Get(unit);
         AssignKeys(m, type, unit, "WLS", kGTPDefaults, false);
@@ -685,8 +634,6 @@ void RegisterQDModule(int type, int unit) {
         m.SetDisplay();
         break;
     }
-#endif
-#ifdef DRAV_HAVE_AUTOPILOT
     case QDHW_APC: {
         QDAPC_Module& m = *g_QDAPC.Get(unit);
         m.Register(u);
@@ -712,8 +659,6 @@ void RegisterQDModule(int type, int unit) {
         m.Register(u);
         break;
     }
-#endif
-#ifdef DRAV_HAVE_ENGINE
     case QDHW_THQ: {
         QDTHQ_Module& m = *g_QDTHQ.Get(unit);
         m.Register(u);
@@ -741,7 +686,6 @@ void RegisterQDModule(int type, int unit) {
         m.Register(u);
         break;
     }
-#endif
     default:
         break;
     }
@@ -778,10 +722,8 @@ void of_QDClear() {
 }
 
 void of_ResetTHQMaxima() {
-#ifdef DRAV_HAVE_ENGINE
     for (int i = 0; i < g_QDTHQ.Size(); ++i)
         g_QDTHQ.Get(i)->ResetMaxima();
-#endif
 }
 
 void of_LogDeviceInfo() {
