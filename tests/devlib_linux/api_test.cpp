@@ -188,6 +188,12 @@ TEST_F(Library, WritesToAStalledUnitReturnAtOnceAndTerminateDoesNotHang) {
     const auto t1 = std::chrono::steady_clock::now();
     EXPECT_EQ(QDDev_Terminate(), 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - t1, 3000ms);
+    // The writer left behind finishes once the unit answers: the held report and the
+    // 24 others of the full queue (the 26th write was discarded) each get their attempt.
+    apc.unstall();
+    EXPECT_TRUE(apc.wait_outputs(25));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(apc.outputs().size(), 25u);
 }
 
 TEST_F(Library, TerminateWaitsForARunningInputCallback) {
