@@ -271,8 +271,14 @@ void Fly_subsystem::GetFly() {
     }
     if (kind < KIND_DATAREF && multiOption != 1) return;
     if (operational == 0) return;
+    const int count = switchCount < 2 ? switchCount : 2;
+    // Nothing to read: the state stays what the last event made it.
+    bool anyDataRef = false;
+    for (int i = 0; i < count; ++i)
+        anyDataRef = anyDataRef || switches[i].dataRef != nullptr;
+    if (count > 0 && !anyDataRef) return;
     state = 1;
-    for (int i = 0; i < switchCount && i < 2; ++i) {
+    for (int i = 0; i < count; ++i) {
         if (switches[i].GetSim() != 1) {
             state = 0;
             break;

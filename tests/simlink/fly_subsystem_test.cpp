@@ -9,6 +9,13 @@
 
 namespace {
 
+// Adds a dataref the stand-in lacks (the plug-in's own), leaving an existing one alone.
+void EnsureDataref(const char* name, const char* type) {
+    if (!hostsim::HasDataref(name)) {
+        EXPECT_TRUE(hostsim::AddDataref(name, type, "0")) << name;
+    }
+}
+
 constexpr const char* kBattery = "sim/cockpit/electrical/battery_on";                 // int
 constexpr const char* kBaro = "sim/cockpit/misc/barometer_setting";                   // float
 constexpr const char* kFuelPump = "sim/cockpit/engine/fuel_pump_on";                  // int[8]
@@ -34,14 +41,40 @@ std::vector<Cmd> Commands() {
     return out;
 }
 
+// Simulator values these tests write, put back afterwards for the tests that follow. The stand-in
+// is not reset: other value objects keep handles found earlier.
 class FlySubsystemTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        hostsim::Reset();
         for (const char* name : {kBattery, kBaro, kFuelPump, kMixture, kLanding, kRange, kFuelPress, kIdent})
             ASSERT_TRUE(hostsim::HasDataref(name)) << name << " is missing from the stand-in";
+        battery_ = hostsim::GetInt(kBattery);
+        range_ = hostsim::GetInt(kRange);
+        fuelPress_ = hostsim::GetInt(kFuelPress);
+        ident_ = hostsim::GetInt(kIdent);
+        baro_ = hostsim::GetFloat(kBaro);
+        fuelPump_ = hostsim::GetInts(kFuelPump);
+        mixture_ = hostsim::GetFloats(kMixture);
+        landing_ = hostsim::GetFloats(kLanding);
         hostsim::ClearCommandLog();
     }
+    void TearDown() override {
+        hostsim::SetInt(kBattery, battery_);
+        hostsim::SetInt(kRange, range_);
+        hostsim::SetInt(kFuelPress, fuelPress_);
+        hostsim::SetInt(kIdent, ident_);
+        hostsim::SetFloat(kBaro, baro_);
+        hostsim::SetInts(kFuelPump, fuelPump_);
+        hostsim::SetFloats(kMixture, mixture_);
+        hostsim::SetFloats(kLanding, landing_);
+        hostsim::ClearCommandLog();
+    }
+
+  private:
+    int battery_ = 0, range_ = 0, fuelPress_ = 0, ident_ = 0;
+    float baro_ = 0;
+    std::vector<int> fuelPump_;
+    std::vector<float> mixture_, landing_;
 };
 
 TEST_F(FlySubsystemTest, IntSwitchFollowsTheSimulatorAndTogglesOnPress) {
@@ -187,8 +220,10 @@ TEST_F(FlySubsystemTest, SelectorPositionWritesItsValueWhenForced) {
 }
 
 TEST_F(FlySubsystemTest, TwoSwitchesMustBothBeOn) {
-    ASSERT_TRUE(hostsim::AddDataref("simtest/a", "int", "1"));
-    ASSERT_TRUE(hostsim::AddDataref("simtest/b", "int", "0"));
+    for (const char* name : {"simtest/a", "simtest/b"})
+        EnsureDataref(name, "int");
+    hostsim::SetInt("simtest/a", 1);
+    hostsim::SetInt("simtest/b", 0);
     Fly_subsystem b;
     b.Register_D2(AP_APPR_HOLD, 1, 0, "simtest/a", 1, 0, "simtest/b");
     EXPECT_EQ(b.switchCount, 2);

@@ -14,6 +14,13 @@
 
 namespace {
 
+// Adds a dataref the stand-in lacks (the plug-in's own), leaving an existing one alone.
+void EnsureDataref(const char* name, const char* type) {
+    if (!hostsim::HasDataref(name)) {
+        EXPECT_TRUE(hostsim::AddDataref(name, type, "0")) << name;
+    }
+}
+
 // The plug-in's own datarefs the rows below name (created by the plug-in at start, not by the
 // simulator), with the types they are published with.
 const char* const kPluginInts[] = {
@@ -27,20 +34,37 @@ const char* const kPluginInts[] = {
 
 class SimLinkTableTest : public ::testing::Test {
   protected:
+    // The stand-in is not reset: other value objects keep handles found earlier.
     void SetUp() override {
-        hostsim::Reset();
         for (const char* name : kPluginInts)
-            ASSERT_TRUE(hostsim::AddDataref(name, "int", "0"));
-        ASSERT_TRUE(hostsim::AddDataref("drav/autopilot/nav2_obs", "float", "0"));
+            EnsureDataref(name, "int");
+        EnsureDataref("drav/autopilot/nav2_obs", "float");
+        inverter_ = hostsim::GetInts(kInverter);
+        range_ = hostsim::GetInt(kRange);
+        ident_ = hostsim::GetInt(kIdent);
         hostsim::ClearCommandLog();
         g_Enable_x737_Support = 0;
     }
-    void TearDown() override { g_Enable_x737_Support = 0; }
+    void TearDown() override {
+        g_Enable_x737_Support = 0;
+        hostsim::SetInts(kInverter, inverter_);
+        hostsim::SetInt(kRange, range_);
+        hostsim::SetInt(kIdent, ident_);
+        hostsim::ClearCommandLog();
+    }
 
     static void Bind(E_UnitType f, Fly_subsystem& b, bool x737) {
         g_Enable_x737_Support = x737 ? 1 : 0;
         of_SimLink(f, nullptr, b, -1, TARGET_QDRSX);
     }
+
+    static constexpr const char* kInverter = "sim/cockpit/engine/inverter_on";
+    static constexpr const char* kRange = "sim/cockpit/switches/EFIS_map_range_selector";
+    static constexpr const char* kIdent = "sim/cockpit/radios/transponder_id";
+
+  private:
+    std::vector<int> inverter_;
+    int range_ = 0, ident_ = 0;
 };
 
 struct SwitchExpect {
@@ -208,14 +232,15 @@ const ValueExpect kValueSample[] = {
 TEST_F(SimLinkTableTest, ValueRowsConfigureTheFunctionsOwnObject) {
     for (const ValueExpect& e : kValueSample) {
         SCOPED_TRACE(of_unit_name(e.function) + std::string(e.x737 ? " (x737)" : " (default)"));
-        if (e.dataRef)
+        if (e.dataRef) {
             EXPECT_TRUE(hostsim::HasDataref(e.dataRef)) << e.dataRef << " is missing from the stand-in";
+        }
         g_Enable_x737_Support = e.x737 ? 1 : 0;
         Avionic* place = nullptr;
         Fly_subsystem b;
         of_SimLink(e.function, &place, b, -1, TARGET_QDRSX);
         ASSERT_NE(place, nullptr);
-        if (IsValueFunction(e.function)) EXPECT_EQ(place, DRAV_AvionicFor(e.function));
+        EXPECT_EQ(place, DRAV_AvionicFor(e.function));
         EXPECT_STREQ(place->label, e.label);
         EXPECT_EQ(static_cast<int>(place->displayType), e.format);
         EXPECT_EQ(place->GetUnitType(), e.function);
@@ -382,7 +407,7 @@ TEST_F(SimLinkTableTest, CommandRows) {
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].kind, CommandKind::KeyStroke);
     EXPECT_EQ(log[0].number, 93);
-    hostsim::SetInt("sim/cockpit/radios/transponder_id", 1);
+    hostsim::SetInt(kIdent, 1);
     ident.GetFly();
     EXPECT_EQ(ident.GetOnOff(), 1);
 
@@ -434,13 +459,13 @@ TEST_F(SimLinkTableTest, BehaviourOfSampleBindings) {
     Fly_subsystem inv;
     Bind(ENG_ALL_INVERTER, inv, false);
     inv.SetFly(Fly_subsystem::ACTION_ON, 0, 0);
-    EXPECT_EQ(hostsim::GetInts("sim/cockpit/engine/inverter_on"), (std::vector<int>{1, 1}));
+    EXPECT_EQ(hostsim::GetInts(kInverter), (std::vector<int>{1, 1}));
 
     // A range position is on exactly at its selector value.
     Fly_subsystem range;
     Bind(EFIS_ND_RANGE_80NM, range, false);
     for (int v = 0; v <= 6; ++v) {
-        hostsim::SetInt("sim/cockpit/switches/EFIS_map_range_selector", v);
+        hostsim::SetInt(kRange, v);
         range.GetFly();
         EXPECT_EQ(range.GetOnOff(), v == 3 ? 1 : 0) << v;
     }
