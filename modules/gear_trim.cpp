@@ -98,19 +98,33 @@ uint8_t ComposeGearLamps(const GearLampInput& in, const GearLampBits& bits) {
     return lamps;
 }
 
+namespace {
+struct GearRefs {
+    bool found = false;
+    XPLMDataRef deploy = nullptr;
+    XPLMDataRef failure[3] = {};
+    XPLMDataRef onGround = nullptr;
+    XPLMDataRef handle = nullptr;
+    XPLMDataRef retract = nullptr;
+};
+GearRefs g_gearRefs;
+} // namespace
+
+void FindGearDatarefs() {
+    GearRefs& r = g_gearRefs;
+    r.deploy = XPLMFindDataRef("sim/aircraft/parts/acf_gear_deploy");
+    r.failure[0] = XPLMFindDataRef("sim/operation/failures/rel_lagear1");
+    r.failure[1] = XPLMFindDataRef("sim/operation/failures/rel_lagear2");
+    r.failure[2] = XPLMFindDataRef("sim/operation/failures/rel_lagear3");
+    r.onGround = XPLMFindDataRef("sim/flightmodel/failures/onground_any");
+    r.handle = XPLMFindDataRef("sim/cockpit/switches/gear_handle_status");
+    r.retract = XPLMFindDataRef("sim/aircraft/gear/acf_gear_retract");
+    r.found = true;
+}
+
 void ReadGearLampInput(GearLampInput* in) {
-    static bool looked = false;
-    static XPLMDataRef deploy, failure[3], onGround, handle, retract;
-    if (!looked) {
-        deploy = XPLMFindDataRef("sim/aircraft/parts/acf_gear_deploy");
-        failure[0] = XPLMFindDataRef("sim/operation/failures/rel_lagear1");
-        failure[1] = XPLMFindDataRef("sim/operation/failures/rel_lagear2");
-        failure[2] = XPLMFindDataRef("sim/operation/failures/rel_lagear3");
-        onGround = XPLMFindDataRef("sim/flightmodel/failures/onground_any");
-        handle = XPLMFindDataRef("sim/cockpit/switches/gear_handle_status");
-        retract = XPLMFindDataRef("sim/aircraft/gear/acf_gear_retract");
-        looked = true;
-    }
+    const GearRefs& r = g_gearRefs;
+    if (!r.found) FindGearDatarefs();
     // Older simulators kept the gear of the current aircraft further into the parts array.
     int first = 0;
     if (gXPlaneVersion >= 700 && gXPlaneVersion <= 799)
@@ -119,18 +133,19 @@ void ReadGearLampInput(GearLampInput* in) {
         first = 52;
 
     in->ratio[0] = in->ratio[1] = in->ratio[2] = 0.0f;
-    if (deploy != nullptr) XPLMGetDatavf(deploy, in->ratio, first, 3);
+    if (r.deploy != nullptr) XPLMGetDatavf(r.deploy, in->ratio, first, 3);
     for (int g = 0; g < 3; ++g)
-        in->failure[g] = failure[g] != nullptr ? XPLMGetDatai(failure[g]) : 0;
-    in->onGround = onGround != nullptr && XPLMGetDatai(onGround) != 0;
-    in->handleDown = handle != nullptr && XPLMGetDatai(handle) != 0;
-    in->retractable = retract != nullptr && XPLMGetDatai(retract) != 0;
+        in->failure[g] = r.failure[g] != nullptr ? XPLMGetDatai(r.failure[g]) : 0;
+    in->onGround = r.onGround != nullptr && XPLMGetDatai(r.onGround) != 0;
+    in->handleDown = r.handle != nullptr && XPLMGetDatai(r.handle) != 0;
+    in->retractable = r.retract != nullptr && XPLMGetDatai(r.retract) != 0;
 }
 
 // ---- QD-GTP --------------------------------------------------------------------------------------
 
 void QDGTP_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
+    FindGearDatarefs();
     short trim = 0;
     unsigned char switches = 0;
     QDGTP_GetControlVals(unit, &trim, &switches);
@@ -246,6 +261,7 @@ unsigned QDGTP2_Module::GetWheelGain(int index) const {
 
 void QDGTP2_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
+    FindGearDatarefs();
     short e1 = 0, e2 = 0, e3 = 0;
     unsigned char switches = 0;
     QDGTP2_GetControlVals(unit, &e1, &e2, &e3, &switches);

@@ -32,6 +32,9 @@ inline constexpr int kGearFailed = 6;
 // The lamp byte for one panel. Failures are applied after the gear rule, so a failed gear
 // shows its transit lamp even on a fixed-gear aircraft.
 uint8_t ComposeGearLamps(const GearLampInput& in, const GearLampBits& bits);
+// Looks the gear datarefs up (again); every registration of a panel does, so handles never
+// outlive the simulator session they came from.
+void FindGearDatarefs();
 // Reads the gear datarefs (looked up on first use) into `in`.
 void ReadGearLampInput(GearLampInput* in);
 

@@ -1,0 +1,257 @@
+// Gear-and-trim panels in-process against the simulator stand-in: lamp composition, wheel gains,
+// control order of GetButton and what each control does to the simulator.
+#include "modules/gear_trim.h"
+
+#include "devlib/include/qddev.h"
+#include "hostsim.h"
+#include "plugin/custom_datarefs.h"
+#include "plugin/globals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr const char* kElevTrim = "sim/flightmodel/controls/elv_trim";
+constexpr const char* kAilTrim = "sim/flightmodel/controls/ail_trim";
+constexpr const char* kRudTrim = "sim/flightmodel/controls/rud_trim";
+constexpr const char* kGearHandle = "sim/cockpit/switches/gear_handle_status";
+constexpr const char* kFuelSelector = "sim/cockpit/engine/fuel_tank_selector";
+
+class GearTrimTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        hostsim::Reset();
+        DRAV_ResetAvionicsPowerRefs();
+        FindGearDatarefs();
+        gXPlaneVersion = 11550;
+        g_QDGTP2AileronReverseFix = g_QDGTP2ElevatorReverseFix = g_QDGTP2RudderReverseFix = 0;
+        g_QDGTP2LandingLightsReverseFix = 0;
+    }
+    void TearDown() override { hostsim::Reset(); }
+
+    static int ButtonPresses(int button) {
+        int n = 0;
+        for (const auto& e : hostsim::CommandLog())
+            if (e.kind == hostsim::CommandKind::ButtonPress && e.number == button) ++n;
+        return n;
+    }
+};
+
+GearLampInput InAir(float r1, float r2, float r3) {
+    GearLampInput in;
+    in.ratio[0] = r1;
+    in.ratio[1] = r2;
+    in.ratio[2] = r3;
+    return in;
+}
+
+TEST(GearLamps, InFlightEachGearFollowsItsRatio) {
+    // Down at 0.98 and above, dark at 0.02 and below, transit in between.
+    EXPECT_EQ(ComposeGearLamps(InAir(1.0f, 1.0f, 1.0f), kQDGTPLampBits), 0x80 | 0x08 | 0x20);
+    EXPECT_EQ(ComposeGearLamps(InAir(0.98f, 0.02f, 0.5f), kQDGTPLampBits), 0x80 | 0x10);
+    EXPECT_EQ(ComposeGearLamps(InAir(0.0f, 0.97f, 0.03f), kQDGTPLampBits), 0x04 | 0x10);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(ComposeGearLamps(InAir(nan, 0.0f, 0.0f), kQDGTPLampBits), 0x40);
+    // The GTP2 panel wires its lamps differently, and the fix swaps each pair.
+    EXPECT_EQ(ComposeGearLamps(InAir(1.0f, 0.5f, 0.0f), kQDGTP2LampBits), 0x10 | 0x80);
+    EXPECT_EQ(ComposeGearLamps(InAir(1.0f, 0.5f, 0.0f), kQDGTP2LampBitsSwapped), 0x20 | 0x40);
+}
+
+TEST(GearLamps, OnGroundTheHandleDecides) {
+    GearLampInput in = InAir(0.0f, 0.0f, 0.0f);
+    in.onGround = true;
+    in.handleDown = true;
+    EXPECT_EQ(ComposeGearLamps(in, kQDGTPLampBits), 0x80 | 0x08 | 0x20);
+    in.handleDown = false;
+    EXPECT_EQ(ComposeGearLamps(in, kQDGTPLampBits), 0x40 | 0x04 | 0x10);
+}
+
+TEST(GearLamps, FailuresAreAppliedAfterTheGearRule) {
+    GearLampInput in = InAir(1.0f, 1.0f, 1.0f);
+    in.retractable = false;
+    EXPECT_EQ(ComposeGearLamps(in, kQDGTPLampBits), 0);
+    in.failure[1] = kGearFailed; // rel_lagear2 belongs to the third ratio
+    EXPECT_EQ(ComposeGearLamps(in, kQDGTPLampBits), 0x10);
+
+    in = InAir(1.0f, 1.0f, 1.0f);
+    in.failure[2] = kGearFailed; // rel_lagear3 turns the second gear's pair to transit
+    EXPECT_EQ(ComposeGearLamps(in, kQDGTPLampBits), 0x80 | 0x04 | 0x20);
+    in.failure[2] = 5;
+    EXPECT_EQ(ComposeGearLamps(in, kQDGTPLampBits), 0x80 | 0x08 | 0x20);
+    in.failure[0] = kGearFailed; // rel_lagear1 lights the first gear's transit lamp
+    EXPECT_EQ(ComposeGearLamps(in, kQDGTPLampBits) & 0x40, 0x40);
+}
+
+TEST(WheelGain, ClampedAndScaled) {
+    EXPECT_EQ(ClampWheelGain(25), 10u);
+    EXPECT_EQ(ClampWheelGain(0), 1u);
+    EXPECT_EQ(ClampWheelGain(-3), 1u);
+    EXPECT_EQ(ClampWheelGain(7), 7u);
+    EXPECT_EQ(ScaledWheelSteps(2, 3), 6);
+    EXPECT_EQ(ScaledWheelSteps(-4, 10), -40);
+    // A huge delta must not wrap round into the opposite direction.
+    EXPECT_EQ(ScaledWheelSteps(30000, 10), 32767);
+    EXPECT_EQ(ScaledWheelSteps(-30000, 10), -32768);
+}
+
+TEST_F(GearTrimTest, GTPReportsWheelThenRockerThenLever) {
+    QDGTP_Module m;
+    int v = 0;
+    QDGTPControlVals r{3, 0x01 | 0x02};
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP_Module::CONTROL_WHEEL);
+    EXPECT_EQ(v, 3);
+    r.trim = 0;
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP_Module::CONTROL_ROCKER);
+    EXPECT_EQ(v, -1);
+    // The rocker is momentary: it keeps reporting while held.
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP_Module::CONTROL_ROCKER);
+    r.switches = 0x01 | 0x04;
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP_Module::CONTROL_ROCKER);
+    EXPECT_EQ(v, 1);
+    r.switches = 0x01;
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP_Module::CONTROL_LEVER);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(m.GetButton(&r, &v), -1);
+    r.switches = 0x00;
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP_Module::CONTROL_LEVER);
+    EXPECT_EQ(v, -1);
+    EXPECT_EQ(m.GetButton(&r, &v), -1);
+}
+
+TEST_F(GearTrimTest, GTPLeverDrivesGearHandleAndWheelTunesWithGain) {
+    QDGTP_Module m;
+    m.AssignFunction('W', ELEV_TRIM, -1, -1);
+    m.AssignFunction('L', LANDING_GEAR, -1, -1);
+    m.AssignFunction('S', FLAPS_UP_DOWN, -1, -1);
+    m.SetWheelGain(3);
+    EXPECT_EQ(m.GetFunction('W'), ELEV_TRIM);
+    EXPECT_EQ(m.GetFunction('L'), LANDING_GEAR);
+    EXPECT_EQ(m.GetFunction('S'), FLAPS_UP_DOWN);
+    EXPECT_EQ(m.GetFunction('X'), NADA);
+
+    hostsim::SetInt(kGearHandle, 1);
+    m.HandleInput(QDGTP_Module::CONTROL_LEVER, 1); // lever bit set: gear up
+    EXPECT_EQ(hostsim::GetInt(kGearHandle), 0);
+    m.HandleInput(QDGTP_Module::CONTROL_LEVER, -1);
+    EXPECT_EQ(hostsim::GetInt(kGearHandle), 1);
+
+    hostsim::SetFloat(kElevTrim, 0.0f);
+    m.HandleInput(QDGTP_Module::CONTROL_WHEEL, 2); // 2 detents x gain 3 = 6 steps of 0.005
+    EXPECT_NEAR(hostsim::GetFloat(kElevTrim), 0.03f, 1e-5);
+
+    // The rocker steps the flaps one notch per press: -1 is state 0 (flaps down button).
+    hostsim::ClearCommandLog();
+    m.HandleInput(QDGTP_Module::CONTROL_ROCKER, -1);
+    m.HandleInput(QDGTP_Module::CONTROL_ROCKER, 1);
+    EXPECT_EQ(ButtonPresses(48), 1);
+    EXPECT_EQ(ButtonPresses(47), 1);
+}
+
+TEST_F(GearTrimTest, GTPReassigningWheelToASwitchLeavesItUnbound) {
+    QDGTP_Module m;
+    m.AssignFunction('W', ELEV_TRIM, -1, -1);
+    m.AssignFunction('W', ELEV_TRIM_NOSE_UP, -1, -1);
+    EXPECT_EQ(m.wheel, nullptr);
+    EXPECT_EQ(m.GetFunction('W'), NADA);
+    hostsim::SetFloat(kElevTrim, 0.0f);
+    m.HandleInput(QDGTP_Module::CONTROL_WHEEL, 5);
+    EXPECT_EQ(hostsim::GetFloat(kElevTrim), 0.0f);
+}
+
+TEST_F(GearTrimTest, GTPLampsAreSentOnlyWhenTheyChange) {
+    QDGTP_Module m;
+    hostsim::SetInt("sim/aircraft/gear/acf_gear_retract", 1);
+    hostsim::SetInt("sim/flightmodel/failures/onground_any", 0);
+    hostsim::SetFloats("sim/aircraft/parts/acf_gear_deploy", {1.0f, 0.5f, 0.0f});
+    m.SetDisplay();
+    EXPECT_EQ(m.lastLamps, 0x80 | 0x04);
+    hostsim::SetFloats("sim/aircraft/parts/acf_gear_deploy", {1.0f, 1.0f, 1.0f});
+    m.SetDisplay();
+    EXPECT_EQ(m.lastLamps, 0x80 | 0x08 | 0x20);
+    // Older simulators keep the gear further into the array.
+    gXPlaneVersion = 650;
+    hostsim::AddDataref("sim/aircraft/parts/acf_gear_deploy", "float[60]", "0");
+    FindGearDatarefs();
+    hostsim::SetFloats("sim/aircraft/parts/acf_gear_deploy", {0.5f, 0.5f, 0.5f}, 52);
+    m.SetDisplay();
+    EXPECT_EQ(m.lastLamps, 0x40 | 0x04 | 0x10);
+    m.Clear();
+    EXPECT_EQ(m.lastLamps, 0);
+}
+
+TEST_F(GearTrimTest, GTP2ControlOrderAndThreePositionSwitch) {
+    QDGTP2_Module m;
+    m.lastButtons = 0x08; // switch held left
+    m.lastLever = -1;
+    int v = 0;
+    QDGTP2ControlVals r{{0, 0, 2}, 0x01 | 0x20 | 0x00};
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP2_Module::CONTROL_WHEEL_C);
+    EXPECT_EQ(v, -2); // the rudder wheel counts the other way round
+    r.enc[2] = 0;
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP2_Module::CONTROL_LEVER);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP2_Module::CONTROL_ROCKER);
+    EXPECT_EQ(v, -1);
+    r.switches = 0x01;
+    // Left to centre: control 3 with 0.
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP2_Module::CONTROL_SWITCH_LEFT);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(m.GetButton(&r, &v), -1);
+    r.switches = 0x01 | 0x04;
+    EXPECT_EQ(m.GetButton(&r, &v), QDGTP2_Module::CONTROL_SWITCH_RIGHT);
+    EXPECT_EQ(v, 1);
+
+    m.AssignFunction('L', FUEL_FEED_LEFT, -1, -1);
+    m.AssignFunction('M', FUEL_FEED_ALL, -1, -1);
+    m.AssignFunction('N', FUEL_FEED_RIGHT, -1, -1);
+    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_RIGHT, 1);
+    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 3);
+    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_RIGHT, 0);
+    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 4);
+    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_LEFT, 1);
+    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 1);
+    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_LEFT, 0);
+    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 4);
+}
+
+TEST_F(GearTrimTest, GTP2WheelsUseTheirOwnGainAndReverseFix) {
+    QDGTP2_Module m;
+    m.AssignFunction('G', AILERON_TRIM, -1, -1);
+    m.AssignFunction('H', ELEV_TRIM, -1, -1);
+    m.AssignFunction('I', RUDDER_TRIM, -1, -1);
+    m.SetWheelGain(QDGTP2_Module::WHEEL_AILERON, 2);
+    m.SetWheelGain(QDGTP2_Module::WHEEL_RUDDER, 99);
+    m.SetWheelGain(7, 5); // no such wheel
+    EXPECT_EQ(m.GetWheelGain(QDGTP2_Module::WHEEL_ELEVATOR), 1u);
+    EXPECT_EQ(m.GetWheelGain(QDGTP2_Module::WHEEL_RUDDER), 10u);
+
+    hostsim::SetFloat(kAilTrim, 0.0f);
+    hostsim::SetFloat(kElevTrim, 0.0f);
+    hostsim::SetFloat(kRudTrim, 0.0f);
+    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_A, 3); // 6 steps of 0.001
+    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_B, -1);
+    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_C, 1); // 10 steps of 0.001
+    EXPECT_NEAR(hostsim::GetFloat(kAilTrim), 0.006f, 1e-5);
+    EXPECT_NEAR(hostsim::GetFloat(kElevTrim), -0.005f, 1e-5);
+    EXPECT_NEAR(hostsim::GetFloat(kRudTrim), 0.010f, 1e-5);
+
+    g_QDGTP2AileronReverseFix = 1;
+    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_A, 3);
+    EXPECT_NEAR(hostsim::GetFloat(kAilTrim), 0.0f, 1e-5);
+}
+
+TEST_F(GearTrimTest, GTP2LampsHonourTheSwapFix) {
+    QDGTP2_Module m;
+    hostsim::SetInt("sim/flightmodel/failures/onground_any", 1);
+    hostsim::SetInt(kGearHandle, 1);
+    m.SetDisplay();
+    EXPECT_EQ(m.lastLamps, 0x10 | 0x40 | 0x04);
+    g_QDGTP2LandingLightsReverseFix = 1;
+    m.SetDisplay();
+    EXPECT_EQ(m.lastLamps, 0x20 | 0x80 | 0x08);
+}
+
+} // namespace
