@@ -1,0 +1,158 @@
+// Unit registry in process: emulated units (umockdev), the device library and the simulator
+// stand-in, without the plug-in's entry points.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "devlib/include/qddev.h"
+#include "hostsim.h"
+#include "modules/avionics.h"
+#include "modules/module_base.h"
+#include "modules/panels.h"
+#include "plugin/globals.h"
+#include "plugin/unit_registry.h"
+#include "testbed.h"
+
+namespace {
+
+class RegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!qdtest::Testbed::Available()) GTEST_SKIP() << "needs the umockdev preload";
+        hostsim::Reset();
+        char tmpl[] = "/tmp/drav_registry_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root = tmpl;
+        ASSERT_TRUE(hostsim::CreateRoot(root));
+        bed = std::make_unique<qdtest::Testbed>();
+    }
+    void TearDown() override {
+        QDDev_Terminate();
+        of_FindDevices(); // every list back to the (now empty) slot counts
+        bed.reset();
+        std::error_code ec;
+        if (!root.empty()) std::filesystem::remove_all(root, ec);
+    }
+    void WriteIni(const std::string& text) {
+        std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << text;
+    }
+    void Start() {
+        ASSERT_EQ(QDDev_Init(nullptr), 0u);
+        of_FindDevices();
+    }
+
+    std::string root;
+    std::unique_ptr<qdtest::Testbed> bed;
+};
+
+TEST_F(RegistryTest, NoUnitsMeansEveryOperationIsANoOp) {
+    Start();
+    for (int type = 0; type < 25; ++type) {
+        QD_Abstract_Module* m = reinterpret_cast<QD_Abstract_Module*>(1);
+        EXPECT_EQ(of_get_Device(type, 0, &m), -1);
+        EXPECT_EQ(m, nullptr);
+        EXPECT_EQ(RegisterQDModulesOfType(type), 0);
+    }
+    of_RegisterUnits();
+    of_RefreshUnits();
+    of_QDClear();
+    QDPBXControlVals vals{1};
+    EXPECT_TRUE(InputCallback(QDHW_PBX, 0, &vals));
+    EXPECT_EQ(DRAV_ProcessInput(), 0);
+}
+
+TEST_F(RegistryTest, AssignmentTargetsComeFromTheValuePrefix) {
+    int kind = -1;
+    int unit = -1;
+    EXPECT_EQ(of_GetAssignValues("QDRSX_2_FUNC_COM1_DUAL", &kind, &unit), 1);
+    EXPECT_EQ(kind, 2);
+    EXPECT_EQ(unit, 1);
+    EXPECT_EQ(of_GetAssignValues("QDAVY_1_FUNC_NAV1_DUAL", &kind, &unit), 1);
+    EXPECT_EQ(kind, 1);
+    EXPECT_EQ(unit, 0);
+    kind = unit = -1;
+    EXPECT_EQ(of_GetAssignValues("BEACON_LTS", &kind, &unit), 0);
+    EXPECT_EQ(kind, -1);
+    EXPECT_EQ(unit, -1);
+}
+
+TEST_F(RegistryTest, AvionicsPageMovesRoundToTheFirstAssignedPosition) {
+    bed->plug(QDHW_AVX);
+    WriteIni("[QDAVX_1]\n");
+    Start();
+    QDAVX_Module* avx = nullptr;
+    ASSERT_EQ(of_get_QDAVX(0, &avx), 1);
+    avx->current = 3;
+    RegisterQDModule(QDHW_AVX, 0);
+    EXPECT_EQ(avx->current, 0) << "all positions empty";
+
+    WriteIni("[QDAVX_1]\nFunction2=COM1_DUAL\n");
+    avx->current = 4; // position 5
+    RegisterQDModule(QDHW_AVX, 0);
+    EXPECT_EQ(avx->current, 1) << "wraps round past position 8 to position 2";
+    EXPECT_EQ(avx->GetAvionicType(), COM1_DUAL);
+}
+
+TEST_F(RegistryTest, InputCallbackQueuesOneEventPerChangeAndDropsUnknownUnits) {
+    bed->plug(QDHW_PBX);
+    WriteIni("[QDPBX_1]\nFunction1=BEACON_LTS\n");
+    Start();
+    RegisterQDModule(QDHW_PBX, 0);
+    DRAV_ProcessInput(); // whatever the unit itself reported while opening
+
+    QDPBXControlVals vals{0x01};
+    EXPECT_TRUE(InputCallback(QDHW_PBX, 0, &vals));
+    EXPECT_TRUE(InputCallback(QDHW_PBX, 0, &vals)); // no change: nothing queued
+    EXPECT_TRUE(InputCallback(QDHW_PBX, 1, &vals)); // no such unit
+    EXPECT_TRUE(InputCallback(static_cast<tagQDDevHWType>(25), 0, &vals));
+    EXPECT_TRUE(InputCallback(QDHW_PBX, 0, nullptr));
+    const int before = hostsim::GetInt("sim/cockpit/electrical/beacon_lights_on");
+    EXPECT_EQ(DRAV_ProcessInput(), 1);
+    EXPECT_NE(hostsim::GetInt("sim/cockpit/electrical/beacon_lights_on"), before);
+}
+
+TEST_F(RegistryTest, QueueHoldsAtMost128PendingInputs) {
+    bed->plug(QDHW_PBX);
+    Start();
+    DRAV_ProcessInput();
+    QDPBXControlVals on{0x01};
+    QDPBXControlVals off{0x00};
+    for (int i = 0; i < 200; ++i)
+        InputCallback(QDHW_PBX, 0, (i % 2) == 0 ? static_cast<const void*>(&on) : &off);
+    EXPECT_EQ(DRAV_ProcessInput(), QD_Last_Input::kCapacity);
+    EXPECT_EQ(DRAV_ProcessInput(), 0);
+}
+
+TEST_F(RegistryTest, LookupsFromTheInputThreadSurviveListResizing) {
+    bed->plug(QDHW_IOB);
+    Start();
+    std::atomic<bool> stop{false};
+    std::thread input([&] {
+        QDIOBControlVals vals{};
+        int n = 0;
+        while (!stop.load()) {
+            vals.inputs[0] = static_cast<uint8_t>(n++);
+            for (uint16_t unit = 0; unit < 4; ++unit)
+                InputCallback(QDHW_IOB, unit, &vals);
+        }
+    });
+    // Every new unit grows the list: the old array is copied and freed while input arrives.
+    for (int i = 0; i < 3; ++i) {
+        bed->plug(QDHW_IOB);
+        for (int tries = 0; tries < 200 && of_get_DeviceCount(QDHW_IOB) < i + 2; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            of_FindDevices();
+            DRAV_ProcessInput();
+        }
+        EXPECT_EQ(of_get_DeviceCount(QDHW_IOB), i + 2);
+    }
+    stop = true;
+    input.join();
+    DRAV_ProcessInput();
+}
+
+} // namespace
