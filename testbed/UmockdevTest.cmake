@@ -13,7 +13,5 @@ endif()
 function(drav_add_umockdev_test name target)
   add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E env "LD_PRELOAD=${DRAV_UMOCKDEV_PRELOAD}"
            $<TARGET_FILE:${target}> ${ARGN})
-  # umockdev's ioctl emulation leaks a little by design; the leak check would only report that.
-  set_tests_properties(${name} PROPERTIES TIMEOUT 120
-                       ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1")
+  set_tests_properties(${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()

@@ -149,6 +149,10 @@ public:
 
     // True when the process runs with the umockdev preload.
     static bool Available();
+    // For demos and benchmarks started by hand: when the preload is missing, start
+    // this program again with it (ASan runtime first in a sanitizer build). Returns
+    // only when the preload is there, or when that cannot be done (false).
+    static bool EnsurePreload(char** argv);
 
     // Plugs in a new emulated unit of this type (aborts the test program for an
     // unsupported type: that is a bug in the test).

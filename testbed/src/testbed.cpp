@@ -321,6 +321,28 @@ bool Testbed::Available() {
     return preload && std::strstr(preload, "umockdev-preload");
 }
 
+extern "C" void __asan_init() __attribute__((weak));
+
+bool Testbed::EnsurePreload(char** argv) {
+    if (Available()) return true;
+    std::string preload = "libumockdev-preload.so.0";
+    if (__asan_init) {  // the sanitizer runtime refuses to start unless it comes first
+        FILE* p = ::popen("${CXX:-c++} -print-file-name=libasan.so 2>/dev/null", "r");
+        char path[512] = {};
+        if (p && std::fgets(path, sizeof path, p)) {
+            path[std::strcspn(path, "\n")] = '\0';
+            preload = std::string(path) + ":" + preload;
+        }
+        if (p) ::pclose(p);
+    }
+    const char* old = std::getenv("LD_PRELOAD");
+    if (old && *old) preload += std::string(":") + old;
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    ::execv("/proc/self/exe", argv);
+    std::fprintf(stderr, "testbed: cannot restart under umockdev: %s\n", std::strerror(errno));
+    return false;
+}
+
 Unit& Testbed::plug(int type, const PlugOptions& opt) {
     const ModelLayout* m = LayoutOf(type);
     if (!m) {
