@@ -74,8 +74,33 @@ size_t QueueLimitForType(tagQDDevHWType type) {
 
 // ---- Callbacks -------------------------------------------------------------------------------
 
-std::recursive_timed_mutex& CallbackLock() {
-    static std::recursive_timed_mutex lock;
+void CallbackMutex::lock() {
+    std::unique_lock<std::mutex> guard(mutex_);
+    const auto self = std::this_thread::get_id();
+    free_.wait(guard, [&] { return depth_ == 0 || owner_ == self; });
+    owner_ = self;
+    ++depth_;
+}
+
+bool CallbackMutex::try_lock_for(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    const auto self = std::this_thread::get_id();
+    if (!free_.wait_for(guard, timeout, [&] { return depth_ == 0 || owner_ == self; })) return false;
+    owner_ = self;
+    ++depth_;
+    return true;
+}
+
+void CallbackMutex::unlock() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (depth_ > 0 && --depth_ == 0) {
+        owner_ = std::thread::id();
+        free_.notify_one();
+    }
+}
+
+CallbackMutex& CallbackLock() {
+    static CallbackMutex lock;
     return lock;
 }
 
@@ -85,7 +110,7 @@ CallbackSet& Callbacks() {
 }
 
 bool DispatchInput(tagQDDevHWType type, uint16_t index, const void* record, bool& reset) {
-    std::unique_lock<std::recursive_timed_mutex> lock(CallbackLock(), std::defer_lock);
+    std::unique_lock<CallbackMutex> lock(CallbackLock(), std::defer_lock);
     // A client stuck in the callback lock must not stall the unit's input for ever; the report's
     // encoder steps stay in the counts.
     if (!lock.try_lock_for(std::chrono::milliseconds(1000))) return false;
@@ -96,12 +121,12 @@ bool DispatchInput(tagQDDevHWType type, uint16_t index, const void* record, bool
 }
 
 void DispatchConnect(tagQDDevHWType type, uint16_t index, tagEventToken token) {
-    std::lock_guard<std::recursive_timed_mutex> lock(CallbackLock());
+    std::lock_guard<CallbackMutex> lock(CallbackLock());
     if (Callbacks().connect != nullptr) Callbacks().connect(type, index, token);
 }
 
 void DispatchWakeup() {
-    std::lock_guard<std::recursive_timed_mutex> lock(CallbackLock());
+    std::lock_guard<CallbackMutex> lock(CallbackLock());
     if (Callbacks().wakeup != nullptr) Callbacks().wakeup();
 }
 
@@ -167,7 +192,7 @@ uint32_t QDDevice::SendBrightness(uint8_t id, uint8_t level) {
 }
 
 uint32_t QDDevice::SendOutput(uint8_t id, const uint8_t* payload, size_t n, size_t total) {
-    uint8_t report[64] = {};
+    uint8_t report[256] = {};
     if (total < n + 1) total = n + 1;
     if (total > sizeof(report)) total = sizeof(report);
     if (n + 1 > total) return QDDEV_ERR_NO_MEMORY;
@@ -177,11 +202,13 @@ uint32_t QDDevice::SendOutput(uint8_t id, const uint8_t* payload, size_t n, size
     return rc == 0 ? QDDEV_OK : (rc == QDDEV_ERR_NOT_CONNECTED ? rc : QDDEV_ERR_NOT_QUEUED);
 }
 
-uint32_t QDDevice::ReadFeature(uint8_t id, uint8_t* buf, size_t len) {
+uint32_t QDDevice::ReadFeature(uint8_t id, uint8_t* buf, size_t len, size_t need) {
     if (len == 0) return QDDEV_ERR_READ_FAILED;
+    if (need == 0 || need > len) need = len;
     buf[0] = id;
     const int got = mConn->GetFeatureReport(buf, len);
-    return got >= 0 && static_cast<size_t>(got) >= len ? QDDEV_OK : QDDEV_ERR_READ_FAILED;
+    // A short answer would leave stale bytes where the fields are taken from.
+    return got >= 0 && static_cast<size_t>(got) >= need ? QDDEV_OK : QDDEV_ERR_READ_FAILED;
 }
 
 uint32_t QDDevice::ReadFeatureByte(uint8_t id, uint8_t& value) {

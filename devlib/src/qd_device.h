@@ -7,11 +7,14 @@
 #include "hid_transport.h"
 #include "qddev.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace qddev {
 
@@ -22,13 +25,28 @@ size_t InputReportLength(tagQDDevHWType type);
 // Bound of the unit's outgoing queue.
 size_t QueueLimitForType(tagQDDevHWType type);
 
+// The library-wide callback lock: recursive (a callback may register callbacks) and able to give
+// up after a while (input never waits for ever behind a stuck client).
+class CallbackMutex {
+  public:
+    void lock();
+    void unlock();
+    bool try_lock_for(std::chrono::milliseconds timeout);
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable free_;
+    std::thread::id owner_;
+    unsigned depth_ = 0;
+};
+
 // The registered callbacks; read and written only under CallbackLock().
 struct CallbackSet {
     QDDevInputCallback input = nullptr;
     QDDevConnectCallback connect = nullptr;
     QDDevWakeupCallback wakeup = nullptr;
 };
-std::recursive_timed_mutex& CallbackLock();
+CallbackMutex& CallbackLock();
 CallbackSet& Callbacks();
 
 // Calls the input callback under the callback lock, waiting at most 1000 ms for the lock.
@@ -93,8 +111,8 @@ class QDDevice : public InputSink {
     // total = whole report length; the payload is zero-padded to it.
     uint32_t SendOutput(uint8_t id, const uint8_t* payload, size_t n, size_t total);
     // Reads feature report id into buf (len bytes including the ID); 0, or 5 when the unit did
-    // not answer with at least len bytes.
-    uint32_t ReadFeature(uint8_t id, uint8_t* buf, size_t len);
+    // not answer with at least `need` bytes (default: all of len).
+    uint32_t ReadFeature(uint8_t id, uint8_t* buf, size_t len, size_t need = 0);
     uint32_t ReadFeatureByte(uint8_t id, uint8_t& value);
 
     std::recursive_mutex mUnitLock;

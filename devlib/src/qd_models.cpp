@@ -162,13 +162,13 @@ bool QDGTP2Device::Decode(const uint8_t* r, QDGTP2ControlVals& fields, int16_t* 
 }
 
 void QDGTP2Device::Open() {
-    // The state report is as long as the unit says; only its switch byte is taken.
-    uint8_t buf[64] = {};
+    // The state report is as long as the unit's feature reports; only its switch byte is taken.
+    uint8_t buf[256] = {};
     size_t len = Info().feature_report_len;
     const size_t need = InputReportLength(QDHW_GTP2);
     if (len < need) len = need;
     if (len > sizeof(buf)) len = sizeof(buf);
-    if (ReadFeature(4, buf, len) != QDDEV_OK) return;
+    if (ReadFeature(4, buf, len, need) != QDDEV_OK) return;
     QDGTP2ControlVals fields{};
     fields.switches = buf[4];
     SetSwitchFields(fields);

@@ -26,7 +26,7 @@ void Shutdown() {
     if (gPlatform) gPlatform->Stop();
     QDDevice::DeleteAllDevices();
     gPlatform.reset();
-    std::lock_guard<std::recursive_timed_mutex> lock(CallbackLock());
+    std::lock_guard<CallbackMutex> lock(CallbackLock());
     Callbacks() = CallbackSet{};
 }
 
@@ -40,13 +40,13 @@ template <class Device, class Fn> uint32_t WithDevice(tagQDDevHWType type, int i
 
 template <class T> uint32_t Register(T& slot, T cb) {
     if (cb == nullptr) return 0;
-    std::lock_guard<std::recursive_timed_mutex> lock(CallbackLock());
+    std::lock_guard<CallbackMutex> lock(CallbackLock());
     slot = cb;
     return 1;
 }
 
 template <class T> uint32_t Unregister(T& slot) {
-    std::lock_guard<std::recursive_timed_mutex> lock(CallbackLock());
+    std::lock_guard<CallbackMutex> lock(CallbackLock());
     const bool had = slot != nullptr;
     slot = nullptr;
     return had ? 1 : 0;

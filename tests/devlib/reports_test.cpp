@@ -454,8 +454,8 @@ TEST_F(Decoding, StateReadWhenOpened) {
     EXPECT_EQ(sw, 0x07);
 
     auto gtp2 = NewUnit(QDHW_GTP2);
-    gtp2->info.feature_report_len = 6;
-    gtp2->feature_answers[4] = {0x04, 1, 1, 1, 0x2c, 0x00};
+    gtp2->info.feature_report_len = 9; // the largest feature report; the state answers with 5
+    gtp2->feature_answers[4] = {0x04, 1, 1, 1, 0x2c};
     fake::Plug(gtp2);
     EXPECT_EQ(QDGTP2_GetControlVals(0, &e[0], &e[1], &e[2], &sw), 0u);
     EXPECT_EQ(sw, 0x2c);
