@@ -232,9 +232,10 @@ class Reporter {
         const auto loops = hostsim::FlightLoops();
         for (size_t k = 0; k < loops.size(); ++k) {
             const auto& l = loops[k];
-            const std::string name = l.symbol.empty() ? "callback" : l.symbol;
+            const std::string name = !l.symbol.empty() ? l.symbol : !l.where.empty() ? l.where : "callback";
             if (k >= loop_registered_.size()) {
-                std::printf("[flightloop] #%zu %s registered at %.3f s\n", k, name.c_str(), l.registered_at);
+                std::printf("[flightloop] #%zu %s registered at %.3f s, interval %g\n", k, name.c_str(),
+                            l.registered_at, static_cast<double>(l.registered_interval));
                 loop_registered_.push_back(true);
             }
             if (!l.registered && loop_registered_[k]) {

@@ -171,6 +171,8 @@ struct FlightLoopInfo {
     float last_return = 0;
     double registered_at = 0;
     double unregistered_at = -1;
+    float registered_interval = 0; // the interval given at registration
+    std::string where;             // "file+0xoffset" of the callback, for callbacks without a symbol
 };
 // Every flight loop ever registered, in registration order.
 std::vector<FlightLoopInfo> FlightLoops();

@@ -64,6 +64,7 @@ struct FlightLoop {
     float last_return = 0;
     double registered_at = 0;
     double unregistered_at = -1;
+    float registered_interval = 0;
 };
 
 struct Window {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <dlfcn.h>
 
 namespace hostsim {
@@ -105,10 +107,19 @@ std::vector<FlightLoopInfo> FlightLoops() {
         info.callback = reinterpret_cast<void*>(l->cb);
         info.refcon = l->refcon;
         Dl_info dl{};
-        if (l->cb != nullptr && dladdr(reinterpret_cast<void*>(l->cb), &dl) != 0 && dl.dli_sname != nullptr &&
-            dl.dli_saddr == reinterpret_cast<void*>(l->cb)) {
-            info.symbol = dl.dli_sname;
+        if (l->cb != nullptr && dladdr(reinterpret_cast<void*>(l->cb), &dl) != 0) {
+            if (dl.dli_sname != nullptr && dl.dli_saddr == reinterpret_cast<void*>(l->cb))
+                info.symbol = dl.dli_sname;
+            if (dl.dli_fname != nullptr) {
+                const char* slash = std::strrchr(dl.dli_fname, '/');
+                char where[512];
+                std::snprintf(where, sizeof(where), "%s+0x%zx", slash != nullptr ? slash + 1 : dl.dli_fname,
+                              reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(l->cb)) -
+                                  reinterpret_cast<uintptr_t>(dl.dli_fbase));
+                info.where = where;
+            }
         }
+        info.registered_interval = l->registered_interval;
         info.registered = l->registered;
         info.scheduled = l->scheduled;
         info.next_call = l->next_call;
@@ -141,6 +152,7 @@ void XPLMRegisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, float inInter
     loop->cb = inFlightLoop;
     loop->refcon = inRefcon;
     loop->registered_at = h.now;
+    loop->registered_interval = inInterval;
     loop->last_call = h.now;
     hostsim::Schedule(loop.get(), inInterval, h.now);
     h.loops.push_back(std::move(loop));
