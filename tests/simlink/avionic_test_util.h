@@ -2,6 +2,7 @@
 #pragma once
 
 #include "XPLMDataAccess.h"
+#include "hostsim.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,8 @@ inline constexpr const char* kMissing = "sim/no/such/dataref";
 namespace avionic_test {
 
 // Puts every simulator dataref back to its initial value.
-inline void ResetSimulator() {}
+inline void ResetSimulator() {
+    hostsim::Reset();
+}
 
 } // namespace avionic_test
