@@ -55,6 +55,9 @@ bool LoadDatarefFile(const std::string& path, std::string* error = nullptr);
 // Removes a simulator dataref: XPLMFindDataRef returns NULL for it from now on (do it before
 // loading the plug-in; handles found earlier read 0).
 void RemoveDataref(const std::string& name);
+// Removes every simulator dataref whose name starts with prefix, e.g. "x737/" for a simulator
+// without the x737 add-on.
+void RemoveDatarefs(const std::string& prefix);
 // Adds (or replaces) a simulator dataref. type: "int", "float", "double", "int[N]", "float[N]",
 // "byte[N]"; initial as in the data file ("0", "1,2,3", text for byte arrays). False on a bad type.
 bool AddDataref(const std::string& name, const std::string& type, const std::string& initial = "0",
@@ -63,6 +66,7 @@ bool AddDataref(const std::string& name, const std::string& type, const std::str
 // Replaces the known command names (one per line, '#' comments). Built-in: hostsim/data/commands.txt.
 bool LoadCommandFile(const std::string& path, std::string* error = nullptr);
 void RemoveCommand(const std::string& name);
+void RemoveCommands(const std::string& prefix); // e.g. "x737/"
 void AddCommand(const std::string& name);
 
 // ---------------------------------------------------------------------------------------------

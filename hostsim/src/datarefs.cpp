@@ -234,6 +234,15 @@ void RemoveDataref(const std::string& name) {
     h.dataref_by_name.erase(it);
 }
 
+void RemoveDatarefs(const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& [name, d] : H().dataref_by_name) {
+        if (!d->plugin_owned && name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+    }
+    for (const auto& name : names)
+        RemoveDataref(name);
+}
+
 bool AddDataref(const std::string& name, const std::string& type, const std::string& initial, bool writable) {
     std::unique_ptr<Dataref> d;
     if (!MakeSimDataref(name, type, initial, writable, &d)) return false;

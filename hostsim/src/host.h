@@ -172,6 +172,10 @@ struct Host {
 
     // Datarefs: objects live until Reset so stale handles never dangle.
     std::vector<std::unique_ptr<Dataref>> datarefs;
+    // Datarefs and commands from before a Reset: code linked into a test may still hold their
+    // handles, which must keep reading 0 rather than dangle.
+    std::vector<std::unique_ptr<Dataref>> retired_datarefs;
+    std::vector<std::unique_ptr<Command>> retired_commands;
     std::unordered_map<std::string, Dataref*> dataref_by_name;
 
     std::vector<std::unique_ptr<FlightLoop>> loops;

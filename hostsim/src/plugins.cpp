@@ -154,8 +154,20 @@ void Reset() {
     h.frame_time = 1.0 / 60.0;
     h.now = 0;
     h.frame = 0;
+    for (auto& d : h.datarefs) {
+        d->alive = false;
+        d->ClearAccessors();
+        h.retired_datarefs.push_back(std::move(d));
+    }
     h.datarefs.clear();
     h.dataref_by_name.clear();
+    for (auto& c : h.commands) {
+        c->known = false;
+        c->handlers.clear();
+        h.retired_commands.push_back(std::move(c));
+    }
+    h.commands.clear();
+    h.command_by_name.clear();
     h.loops.clear();
     h.windows.clear();
     h.drawing_window = -1;

@@ -15,6 +15,7 @@ std::mutex g_debug_mutex;
 std::string g_debug_log;
 
 Command* LiveCommand(XPLMCommandRef ref) {
+    // Only commands of the current table count; retired ones are ignored.
     for (auto& c : H().commands) {
         if (c.get() == ref) return c.get();
     }
@@ -136,9 +137,6 @@ void ClearDebugLog() {
 }
 
 void LoadBuiltinCommands() {
-    Host& h = H();
-    h.commands.clear();
-    h.command_by_name.clear();
     StoreCommands(EmbeddedCommands());
 }
 
@@ -160,6 +158,12 @@ void RemoveCommand(const std::string& name) {
 
 void AddCommand(const std::string& name) {
     AddCommandObject(name);
+}
+
+void RemoveCommands(const std::string& prefix) {
+    for (auto& c : H().commands) {
+        if (c->name.compare(0, prefix.size(), prefix) == 0) c->known = false;
+    }
 }
 
 std::vector<CommandEvent> CommandLog() {

@@ -187,6 +187,16 @@ TEST_F(HostSdk, MissingDatarefsAndTypeMismatchesReadZero) {
     XPLMSetDataf(heading, 1.0f);
     EXPECT_EQ(XPLMIsDataRefGood(heading), 0);
 
+    // Handles survive a Reset of the host (code linked into a test may keep them) and read 0.
+    XPLMDataRef com1 = XPLMFindDataRef("sim/cockpit/radios/com1_freq_hz");
+    XPLMCommandRef starter = XPLMFindCommand("sim/starters/engage_starter_1");
+    hostsim::Reset();
+    EXPECT_EQ(XPLMGetDatai(com1), 0);
+    XPLMSetDatai(com1, 1);
+    XPLMCommandOnce(starter);
+    EXPECT_TRUE(hostsim::CommandLog().empty());
+    EXPECT_EQ(hostsim::GetInt("sim/cockpit/radios/com1_freq_hz"), 12880);
+
     // Read-only datarefs ignore writes.
     XPLMDataRef engines = XPLMFindDataRef("sim/aircraft/engine/acf_num_engines");
     ASSERT_NE(engines, nullptr);
@@ -268,6 +278,12 @@ TEST_F(HostSdk, BuiltInTablesHoldTheNamesThePluginUses) {
         EXPECT_NE(XPLMFindCommand(name), nullptr) << name;
     }
     EXPECT_EQ(XPLMFindCommand("x737/mcp/LNAVL_OFF"), nullptr);
+    // A simulator without the x737 add-on.
+    hostsim::RemoveDatarefs("x737/");
+    hostsim::RemoveCommands("x737/");
+    EXPECT_EQ(XPLMFindDataRef("x737/systems/athr/MCPSPD_spd"), nullptr);
+    EXPECT_EQ(XPLMFindCommand("x737/mcp/TOGA_OFF"), nullptr);
+    EXPECT_NE(XPLMFindDataRef("sim/cockpit/autopilot/airspeed"), nullptr);
     hostsim::RemoveCommand("sim/starters/engage_starter_1");
     EXPECT_EQ(XPLMFindCommand("sim/starters/engage_starter_1"), nullptr);
 }
