@@ -143,7 +143,9 @@ TEST_F(Library, DisplayWritesReachTheUnitByteForByteAndInputReachesTheCallback) 
     std::memcpy(&first, g_seen.inputs[0].data(), sizeof first);
     std::memcpy(&second, g_seen.inputs[1].data(), sizeof second);
     EXPECT_EQ(first.left, 2);
-    EXPECT_EQ(second.left, 0);  // the callback returned true: counts were reset
+    // The callback returned true: the counts were reset.
+    EXPECT_EQ(second.left, 0) << g_seen.inputs.size() << " records, switches " << int(first.switches) << " then "
+                              << int(second.switches);
     EXPECT_EQ(second.switches, 0x01);
 }
 

@@ -3,21 +3,46 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace qdtest {
 namespace {
 
 // Runs qdtool with the given arguments; the child inherits the preload and the
 // testbed's directory, and its ioctls are answered by this process's emulation.
+// Started without a shell: a sanitizer runtime in LD_PRELOAD does not suit /bin/sh.
 std::string RunQdtool(const std::string& args, int* status) {
+    std::vector<std::string> words = {QDTOOL_PATH};
+    std::istringstream in(args);
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    int pipefd[2];
+    if (::pipe(pipefd) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipefd[1], 1);
+        ::dup2(pipefd[1], 2);
+        ::close(pipefd[0]);
+        ::close(pipefd[1]);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pipefd[1]);
     std::string out;
-    FILE* p = ::popen((std::string(QDTOOL_PATH) + " " + args + " 2>&1").c_str(), "r");
-    if (!p) return out;
     char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
-    *status = ::pclose(p);
+    for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+    ::close(pipefd[0]);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    *status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
     return out;
 }
 
