@@ -146,8 +146,10 @@ TEST_F(AvionicsTest, AvionicsUnitsPageAndShareTheInstrumentList) {
 
     // The QD-AVY button steps to its next page; the code is shown one position further right.
     avy.press(1);
-    EXPECT_TRUE(RunUntil([&] { return Alpha(avy) == "XPDR"; })) << Alpha(avy);
-    EXPECT_EQ(DecodeNumeric(Feature(avy, kNumeric)), " 4321 ");
+    EXPECT_TRUE(RunUntil([&] {
+        return Alpha(avy) == "XPDR" && DecodeNumeric(Feature(avy, kNumeric)) == " 4321 ";
+    })) << Alpha(avy)
+        << " | " << DecodeNumeric(Feature(avy, kNumeric));
     avy.release(1);
     avy.press(1);
     EXPECT_TRUE(RunUntil([&] { return Alpha(avy) == "ALTI"; })) << Alpha(avy);
