@@ -253,6 +253,28 @@ TEST_F(SimLinkTableTest, ValueRowsConfigureTheFunctionsOwnObject) {
     }
 }
 
+TEST_F(SimLinkTableTest, EveryValueFunctionWithAPlaceGetsItsObject) {
+    for (int f = ADF1_ACTIVE; f <= RMI_SELECTOR; ++f) {
+        const E_UnitType function = static_cast<E_UnitType>(f);
+        Avionic sentinel;
+        Avionic* place = &sentinel;
+        Fly_subsystem b;
+        of_SimLink(function, &place, b, -1, TARGET_QDRSX);
+        if (f == NAV1_NAV2_TOGGLE || f == COM1_COM2_TOGGLE) {
+            EXPECT_EQ(place, &sentinel);
+            EXPECT_EQ(b.kind, Fly_subsystem::KIND_MODULE_FUNCTION);
+        } else if (f == MAP_RANGE || f == RMI_SELECTOR) {
+            EXPECT_EQ(place, &sentinel) << of_unit_name(f);
+            EXPECT_EQ(b.GetUnitType(), NADA);
+        } else {
+            EXPECT_EQ(place, DRAV_AvionicFor(function)) << of_unit_name(f);
+            ASSERT_NE(place, nullptr);
+            EXPECT_EQ(place->GetUnitType(), function);
+            EXPECT_EQ(b.GetUnitType(), NADA);
+        }
+    }
+}
+
 TEST_F(SimLinkTableTest, PageSteppingUsesTheCom1DualObject) {
     Avionic* place = nullptr;
     Fly_subsystem b;
