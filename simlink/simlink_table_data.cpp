@@ -1,4 +1,4 @@
-// The function binding table, part 1: value bindings, autopilot modes and commands. The plain
+// The function binding table rows: value bindings, autopilot modes and commands. The plain
 // switches, selectors, engine families and annunciators are in simlink_table_switches.cpp;
 // of_SimLink itself is in simlink_table.cpp.
 

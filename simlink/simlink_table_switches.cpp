@@ -1,4 +1,4 @@
-// The function binding table, part 2: plain on/off switches, autopilot state indications,
+// The function binding table rows: plain on/off switches, autopilot state indications,
 // selector positions, engine and battery families and annunciator lamps.
 #include "simlink_table_rows.h"
 
