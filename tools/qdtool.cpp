@@ -62,16 +62,17 @@ const Model* FindModel(tagQDDevHWType type) {
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: qdtool list\n"
-                 "       qdtool monitor\n"
-                 "       qdtool text TYPE INDEX DISPLAY TEXT    DISPLAY: alpha|numeric (AVX, AVY), L|R (RSX),\n"
-                 "                                              A..E (APC), A..F (APX)\n"
-                 "       qdtool lamps TYPE INDEX VALUE          lamp bits (hex with 0x); APX: 32-bit word\n"
-                 "       qdtool lamps ANP INDEX LAMP COLOUR     lamp 1-6, colour 0-7\n"
-                 "       qdtool lamps IOB INDEX O1 O2 O3 O4\n"
-                 "       qdtool brightness TYPE INDEX LEVEL     level 0-15\n"
-                 "TYPE is a model (RSX, QDRSX, QD-RSX) or a device type number.\n");
+    std::fprintf(
+        stderr,
+        "usage: qdtool list\n"
+        "       qdtool monitor\n"
+        "       qdtool text TYPE INDEX DISPLAY TEXT    DISPLAY: alpha|numeric (AVX, AVY), L|R (RSX),\n"
+        "                                              A..E (APC), A..F (APX)\n"
+        "       qdtool lamps TYPE INDEX VALUE          lamp bits (hex with 0x); APX: 32-bit word\n"
+        "       qdtool lamps ANP INDEX LAMP COLOUR     lamp 1-6, colour 0-7\n"
+        "       qdtool lamps IOB INDEX O1 O2 O3 O4\n"
+        "       qdtool brightness TYPE INDEX LEVEL     level 0-15\n"
+        "TYPE is a model (RSX, QDRSX, QD-RSX) or a device type number.\n");
     return 2;
 }
 
@@ -141,11 +142,10 @@ int ReportUnopenableNodes() {
     udev_enumerate_unref(en);
     udev_unref(u);
     if (blocked) {
-        std::fprintf(stderr,
-                     "qdtool: the udev rule for Quandel units is missing. Install it with:\n"
-                     "    sudo cp udev/70-quandel.rules /etc/udev/rules.d/\n"
-                     "    sudo udevadm control --reload-rules && sudo udevadm trigger\n"
-                     "then plug the units in again (see udev/README.md).\n");
+        std::fprintf(stderr, "qdtool: the udev rule for Quandel units is missing. Install it with:\n"
+                             "    sudo cp udev/70-quandel.rules /etc/udev/rules.d/\n"
+                             "    sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+                             "then plug the units in again (see udev/README.md).\n");
     }
     return blocked;
 }
@@ -165,12 +165,13 @@ int List() {
     if (!Start()) return 1;
     std::fflush(stdout);
     int units = 0;
-    std::printf("%-8s %5s  %-10s %-8s %-16s %s\n", "MODEL", "INDEX", "LOCATION", "FIRMWARE", "SERIAL", "PATH");
+    std::printf("%-8s %5s  %-10s %-8s %-16s %s\n", "MODEL", "INDEX", "LOCATION", "FIRMWARE", "SERIAL",
+                "PATH");
     for (const Model& m : kModels) {
         const uint16_t n = m.count();
         for (uint16_t i = 0; i < n; ++i) {
             QDDevInfo info{};
-            if (QDDev_GetDeviceInfo(m.type, i, &info) != QDDEV_OK) continue;  // empty slot
+            if (QDDev_GetDeviceInfo(m.type, i, &info) != QDDEV_OK) continue; // empty slot
             QDDevInfoEx ex{};
             ex.size = QDDEV_INFO_EX_SIZE;
             QDDev_GetDeviceInfoEx(m.type, i, &ex);
@@ -189,7 +190,7 @@ int List() {
 struct Record {
     int type;
     int index;
-    int token;  // 0 = input record
+    int token; // 0 = input record
     uint8_t data[16];
 };
 
@@ -214,7 +215,7 @@ bool OnInput(tagQDDevHWType type, uint16_t index, const void* data) {
     Record r{static_cast<int>(type), index, 0, {}};
     if (m && data) std::memcpy(r.data, data, m->record_size < sizeof r.data ? m->record_size : sizeof r.data);
     Push(r);
-    return true;  // counts shown are steps since the previous record
+    return true; // counts shown are steps since the previous record
 }
 
 bool OnConnect(tagQDDevHWType type, uint16_t index, tagEventToken token) {
@@ -222,8 +223,7 @@ bool OnConnect(tagQDDevHWType type, uint16_t index, tagEventToken token) {
     return true;
 }
 
-template <typename T>
-T As(const uint8_t* p) {
+template <typename T> T As(const uint8_t* p) {
     T v;
     std::memcpy(&v, p, sizeof v);
     return v;
@@ -289,7 +289,8 @@ void PrintRecord(const Record& r) {
     }
     case QDHW_NDC: {
         auto v = As<QDNDCControlVals>(d);
-        std::printf("enc1 %+d enc2 %+d switches %04x selectors %02x", v.enc1, v.enc2, v.switches, v.selectors);
+        std::printf("enc1 %+d enc2 %+d switches %04x selectors %02x", v.enc1, v.enc2, v.switches,
+                    v.selectors);
         break;
     }
     case QDHW_ECP: {
@@ -394,52 +395,83 @@ uint32_t Lamps(tagQDDevHWType type, int index, int argc, char** argv) {
     }
     const auto b = static_cast<unsigned char>(v[0]);
     switch (type) {
-    case QDHW_PBX: return QDPBX_SetIndicators(index, b);
-    case QDHW_TGX: return QDTGX_SetIndicators(index, b);
-    case QDHW_KNB: return QDKNB_SetIndicators(index, b);
-    case QDHW_GTP: return QDGTP_SetIndicators(index, b);
-    case QDHW_GTP2: return QDGTP2_SetIndicators(index, b);
-    case QDHW_RSX: return QDRSX_SetIndicators(index, b);
-    case QDHW_APC: return QDAPC_SetIndicators(index, b);
-    case QDHW_APX: return QDAPX_SetIndicators(index, static_cast<unsigned int>(v[0]));
+    case QDHW_PBX:
+        return QDPBX_SetIndicators(index, b);
+    case QDHW_TGX:
+        return QDTGX_SetIndicators(index, b);
+    case QDHW_KNB:
+        return QDKNB_SetIndicators(index, b);
+    case QDHW_GTP:
+        return QDGTP_SetIndicators(index, b);
+    case QDHW_GTP2:
+        return QDGTP2_SetIndicators(index, b);
+    case QDHW_RSX:
+        return QDRSX_SetIndicators(index, b);
+    case QDHW_APC:
+        return QDAPC_SetIndicators(index, b);
+    case QDHW_APX:
+        return QDAPX_SetIndicators(index, static_cast<unsigned int>(v[0]));
     case QDHW_ANP:
-        return QDANP_SetIndColorValue(index, static_cast<unsigned char>(v[0]), static_cast<unsigned char>(v[1]));
+        return QDANP_SetIndColorValue(index, static_cast<unsigned char>(v[0]),
+                                      static_cast<unsigned char>(v[1]));
     case QDHW_IOB:
-        return QDIOB_SetIndicators(index, b, static_cast<unsigned char>(v[1]), static_cast<unsigned char>(v[2]),
-                                   static_cast<unsigned char>(v[3]));
-    default: return QDDEV_ERR_BAD_ARGUMENT;
+        return QDIOB_SetIndicators(index, b, static_cast<unsigned char>(v[1]),
+                                   static_cast<unsigned char>(v[2]), static_cast<unsigned char>(v[3]));
+    default:
+        return QDDEV_ERR_BAD_ARGUMENT;
     }
 }
 
 uint32_t Brightness(tagQDDevHWType type, int index, long level) {
     const auto b = static_cast<unsigned char>(level);
     switch (type) {
-    case QDHW_AVX: return QDAVX_SetBrightness(index, static_cast<int>(level));
-    case QDHW_AVY: return QDAVY_SetBrightness(index, static_cast<int>(level));
-    case QDHW_RSX: return QDRSX_SetBrightness(index, b);
-    case QDHW_PBX: return QDPBX_SetBrightness(index, b);
-    case QDHW_TGX: return QDTGX_SetBrightness(index, b);
-    case QDHW_KNB: return QDKNB_SetBrightness(index, b);
-    case QDHW_GTP: return QDGTP_SetBrightness(index, b);
-    case QDHW_GTP2: return QDGTP2_SetBrightness(index, b);
-    case QDHW_APC: return QDAPC_SetBrightness(index, b);
-    case QDHW_APX: return QDAPX_SetBrightness(index, b);
-    case QDHW_ANP: return QDANP_SetBrightness(index, static_cast<unsigned short>(level));
-    case QDHW_IOB: return QDIOB_SetBrightness(index, b);
-    default: return QDDEV_ERR_BAD_ARGUMENT;
+    case QDHW_AVX:
+        return QDAVX_SetBrightness(index, static_cast<int>(level));
+    case QDHW_AVY:
+        return QDAVY_SetBrightness(index, static_cast<int>(level));
+    case QDHW_RSX:
+        return QDRSX_SetBrightness(index, b);
+    case QDHW_PBX:
+        return QDPBX_SetBrightness(index, b);
+    case QDHW_TGX:
+        return QDTGX_SetBrightness(index, b);
+    case QDHW_KNB:
+        return QDKNB_SetBrightness(index, b);
+    case QDHW_GTP:
+        return QDGTP_SetBrightness(index, b);
+    case QDHW_GTP2:
+        return QDGTP2_SetBrightness(index, b);
+    case QDHW_APC:
+        return QDAPC_SetBrightness(index, b);
+    case QDHW_APX:
+        return QDAPX_SetBrightness(index, b);
+    case QDHW_ANP:
+        return QDANP_SetBrightness(index, static_cast<unsigned short>(level));
+    case QDHW_IOB:
+        return QDIOB_SetBrightness(index, b);
+    default:
+        return QDDEV_ERR_BAD_ARGUMENT;
     }
 }
 
 const char* Explain(uint32_t rc) {
     switch (rc) {
-    case QDDEV_ERR_NO_UNIT: return "no unit of this model at this index";
-    case QDDEV_ERR_NO_MEMORY: return "out of memory";
-    case QDDEV_ERR_NOT_CONNECTED: return "the unit is not connected";
-    case QDDEV_ERR_NOT_QUEUED: return "the report could not be queued";
-    case QDDEV_ERR_READ_FAILED: return "the unit did not answer";
-    case QDDEV_ERR_BAD_ARGUMENT: return "this model has no such display or lamp, or a value is out of range";
-    case QDDEV_ERR_NOT_INITIALISED: return "the library is not running";
-    default: return "failed";
+    case QDDEV_ERR_NO_UNIT:
+        return "no unit of this model at this index";
+    case QDDEV_ERR_NO_MEMORY:
+        return "out of memory";
+    case QDDEV_ERR_NOT_CONNECTED:
+        return "the unit is not connected";
+    case QDDEV_ERR_NOT_QUEUED:
+        return "the report could not be queued";
+    case QDDEV_ERR_READ_FAILED:
+        return "the unit did not answer";
+    case QDDEV_ERR_BAD_ARGUMENT:
+        return "this model has no such display or lamp, or a value is out of range";
+    case QDDEV_ERR_NOT_INITIALISED:
+        return "the library is not running";
+    default:
+        return "failed";
     }
 }
 
@@ -449,30 +481,36 @@ int Write(const char* cmd, int argc, char** argv) {
     if (argc < 3 || !ParseType(argv[0], &type) || !ParseNumber(argv[1], 0, 0xFFFF, &index)) return Usage();
     long level = 0;
     if (std::strcmp(cmd, "text") == 0 && argc != 4) return Usage();
-    if (std::strcmp(cmd, "brightness") == 0 && (argc != 3 || !ParseNumber(argv[2], 0, 255, &level))) return Usage();
+    if (std::strcmp(cmd, "brightness") == 0 && (argc != 3 || !ParseNumber(argv[2], 0, 255, &level)))
+        return Usage();
     ReportUnopenableNodes();
     if (!Start()) return 1;
     uint32_t rc;
-    if (std::strcmp(cmd, "text") == 0) rc = Text(type, static_cast<int>(index), argv[2], argv[3]);
-    else if (std::strcmp(cmd, "lamps") == 0) rc = Lamps(type, static_cast<int>(index), argc - 2, argv + 2);
-    else rc = Brightness(type, static_cast<int>(index), level);
+    if (std::strcmp(cmd, "text") == 0)
+        rc = Text(type, static_cast<int>(index), argv[2], argv[3]);
+    else if (std::strcmp(cmd, "lamps") == 0)
+        rc = Lamps(type, static_cast<int>(index), argc - 2, argv + 2);
+    else
+        rc = Brightness(type, static_cast<int>(index), level);
     // Terminate gives every queued report its last attempt before the units are closed.
     QDDev_Terminate();
     if (rc != QDDEV_OK) {
-        std::fprintf(stderr, "qdtool: %s %s %ld: %s (code %u)\n", cmd, QDHWType2Text(type), index, Explain(rc), rc);
+        std::fprintf(stderr, "qdtool: %s %s %ld: %s (code %u)\n", cmd, QDHWType2Text(type), index,
+                     Explain(rc), rc);
         return 1;
     }
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const char* cmd = argv[1];
     if (std::strcmp(cmd, "list") == 0 && argc == 2) return List();
     if (std::strcmp(cmd, "monitor") == 0 && argc == 2) return Monitor();
-    if (std::strcmp(cmd, "text") == 0 || std::strcmp(cmd, "lamps") == 0 || std::strcmp(cmd, "brightness") == 0)
+    if (std::strcmp(cmd, "text") == 0 || std::strcmp(cmd, "lamps") == 0 ||
+        std::strcmp(cmd, "brightness") == 0)
         return Write(cmd, argc - 2, argv + 2);
     return Usage();
 }

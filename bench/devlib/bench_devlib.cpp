@@ -50,7 +50,8 @@ void DisplayWriteWhileStalled(benchmark::State& state) {
         const auto t0 = Clock::now();
         benchmark::DoNotOptimize(QDRSX_SetLDisplayText(0, "123.45"));
         const auto t1 = Clock::now();
-        if (ns.size() < ns.capacity()) ns.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
+        if (ns.size() < ns.capacity())
+            ns.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
     }
     ReportPercentiles(state, ns);
     rsx.unstall();
@@ -59,7 +60,7 @@ void DisplayWriteWhileStalled(benchmark::State& state) {
 BENCHMARK(DisplayWriteWhileStalled)->Iterations(200000);
 
 class TimedInput : public qddev::InputSink {
-public:
+  public:
     void ReportReceived(const uint8_t*, size_t) override {
         at.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
         seen.fetch_add(1, std::memory_order_acq_rel);
@@ -69,7 +70,7 @@ public:
 };
 
 class Hotplug : public qddev::HotplugSink {
-public:
+  public:
     void UnitArrived(std::unique_ptr<qddev::HidConnection> c) override { conn = std::move(c); }
     void UnitRemoved(int32_t) override {}
     void WakeupTimer() override {}
@@ -130,7 +131,7 @@ void EmulatedReadOnly(benchmark::State& state) {
 }
 BENCHMARK(EmulatedReadOnly)->Iterations(2000)->UseRealTime();
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (!qdtest::Testbed::EnsurePreload(argv)) return 1;

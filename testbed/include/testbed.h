@@ -28,12 +28,14 @@ namespace qdtest {
 
 constexpr uint16_t kVendorId = 0x3A5C;
 // Product ID of a model: 0x0100 + its device type number.
-constexpr uint16_t ProductIdOf(int type) { return static_cast<uint16_t>(0x0100 + type); }
+constexpr uint16_t ProductIdOf(int type) {
+    return static_cast<uint16_t>(0x0100 + type);
+}
 
 // One report the host sent to the unit, in arrival order.
 struct Sent {
     enum Kind { Feature, Output } kind;
-    std::vector<uint8_t> bytes;  // byte 0 = report ID
+    std::vector<uint8_t> bytes; // byte 0 = report ID
     bool operator==(const Sent&) const = default;
 };
 
@@ -41,21 +43,21 @@ struct Sent {
 struct ModelLayout {
     int type = 0;
     const char* name = "";
-    uint8_t input_len = 0;      // including the report ID byte
-    uint8_t state_id = 0;       // feature report mirroring the input, 0 = none
-    uint8_t state_len = 0;      // its length including the ID byte
-    bool state_switch_only = false;  // state report carries only the switch byte
+    uint8_t input_len = 0;          // including the report ID byte
+    uint8_t state_id = 0;           // feature report mirroring the input, 0 = none
+    uint8_t state_len = 0;          // its length including the ID byte
+    bool state_switch_only = false; // state report carries only the switch byte
     struct Feature {
         uint8_t id;
         uint8_t len;
     };
-    std::vector<Feature> features;  // settable feature reports (the state report not included)
-    uint8_t output_id = 0;          // output report, 0 = none
+    std::vector<Feature> features; // settable feature reports (the state report not included)
+    uint8_t output_id = 0;         // output report, 0 = none
     uint8_t output_len = 0;
-    std::vector<uint8_t> encoder_bytes;  // payload offset of encoder n+1 (signed 8-bit)
-    bool nibble_encoders = false;        // encoders are signed 4-bit nibbles (six of them)
-    std::vector<uint8_t> switch_bytes;   // payload offsets holding switches 1-8, 9-16, ...
-    std::vector<uint8_t> lever_bytes;    // payload offset of lever n+1
+    std::vector<uint8_t> encoder_bytes; // payload offset of encoder n+1 (signed 8-bit)
+    bool nibble_encoders = false;       // encoders are signed 4-bit nibbles (six of them)
+    std::vector<uint8_t> switch_bytes;  // payload offsets holding switches 1-8, 9-16, ...
+    std::vector<uint8_t> lever_bytes;   // payload offset of lever n+1
 };
 
 // The layout of a supported model, or null (types 10, 15, 16, 0, 20+).
@@ -66,17 +68,17 @@ const std::vector<int>& SupportedTypes();
 std::vector<uint8_t> ReportDescriptor(const ModelLayout& layout, uint16_t output_len);
 
 struct PlugOptions {
-    uint16_t version = 0x0100;          // bcdDevice
-    std::string serial;                 // empty = generated
-    uint16_t output_len = 0;            // QD-IOB: output report length (default 10)
-    uint16_t product_id = 0;            // 0 = the model's own; set to emulate unknown products
+    uint16_t version = 0x0100; // bcdDevice
+    std::string serial;        // empty = generated
+    uint16_t output_len = 0;   // QD-IOB: output report length (default 10)
+    uint16_t product_id = 0;   // 0 = the model's own; set to emulate unknown products
     uint16_t vendor_id = kVendorId;
 };
 
 class Testbed;
 
 class Unit {
-public:
+  public:
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
     ~Unit();
@@ -90,10 +92,10 @@ public:
 
     // Controls. Every call sends one input report (or more when the step count does
     // not fit one report) built from the current control state.
-    void turn(int encoder, int steps);     // encoder 1-based, signed steps
-    void press(int sw);                    // switch 1-based
+    void turn(int encoder, int steps); // encoder 1-based, signed steps
+    void press(int sw);                // switch 1-based
     void release(int sw);
-    void lever(int n, uint8_t position);   // QD-THQ levers 1-6
+    void lever(int n, uint8_t position); // QD-THQ levers 1-6
     // Selectors in the unit's terms: QD-SSM selectors 1-3 (values as decoded),
     // QD-ECP 1 = rotary position 1-5 (0 = between detents), QD-NDC 1 (bits 0-1), 2 (bits 5-7).
     void selector(int n, int value);
@@ -101,7 +103,7 @@ public:
     void set_byte(size_t offset, uint8_t value, bool send = true);
     // Send an input report exactly as given (byte 0 = report ID); the state is untouched.
     void send_raw(const std::vector<uint8_t>& report);
-    std::vector<uint8_t> input_state() const;  // the current input payload with ID
+    std::vector<uint8_t> input_state() const; // the current input payload with ID
 
     // What the host sent, in order.
     std::vector<Sent> outputs() const;
@@ -110,7 +112,7 @@ public:
     bool wait_outputs(size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000)) const;
     // The stored value of a feature report (empty if never set).
     std::vector<uint8_t> feature(uint8_t id) const;
-    int feature_gets() const;  // number of feature reads served
+    int feature_gets() const; // number of feature reads served
 
     // Sends (set feature, output write) block until unstall(), or fail with EIO.
     void stall();
@@ -124,9 +126,9 @@ public:
     // Plug in again under a fresh hidraw node; the unit starts blank.
     void replug();
 
-    struct Impl;  // emulated firmware state, shared with the umockdev handlers
+    struct Impl; // emulated firmware state, shared with the umockdev handlers
 
-private:
+  private:
     friend class Testbed;
     Unit(Testbed& tb, const ModelLayout& layout, const PlugOptions& opt, int port);
     void plug_in();
@@ -141,7 +143,7 @@ private:
 };
 
 class Testbed {
-public:
+  public:
     Testbed();
     ~Testbed();
     Testbed(const Testbed&) = delete;
@@ -163,7 +165,7 @@ public:
 
     UMockdevTestbed* raw() { return tb_; }
 
-private:
+  private:
     friend class Unit;
     int next_node() { return next_node_++; }
 
@@ -173,4 +175,4 @@ private:
     int next_port_ = 1;
 };
 
-}  // namespace qdtest
+} // namespace qdtest

@@ -6,7 +6,7 @@ namespace {
 
 std::vector<ModelLayout> MakeLayouts() {
     std::vector<ModelLayout> v;
-    v.reserve(20);  // add() hands out pointers into v
+    v.reserve(20); // add() hands out pointers into v
     auto add = [&](int type, const char* name, uint8_t input_len, uint8_t state_id, uint8_t state_len,
                    bool switch_only, std::vector<ModelLayout::Feature> features, std::vector<uint8_t> enc,
                    std::vector<uint8_t> sw) {
@@ -35,8 +35,8 @@ std::vector<ModelLayout> MakeLayouts() {
     add(9, "QD-THQ", 8, 0, 0, false, {}, {}, {7})->lever_bytes = {1, 2, 3, 4, 5, 6};
     add(11, "QD-GTP2", 5, 4, 5, false, {{2, 2}, {3, 2}}, {1, 2, 3}, {4});
     // The 32-bit switch word is big-endian: switches 1-8 sit in the last byte.
-    add(12, "QD-APX", 8, 16, 8, false,
-        {{3, 4}, {5, 6}, {7, 6}, {9, 6}, {11, 6}, {13, 4}, {15, 5}, {14, 2}}, {}, {7, 6, 5, 4})
+    add(12, "QD-APX", 8, 16, 8, false, {{3, 4}, {5, 6}, {7, 6}, {9, 6}, {11, 6}, {13, 4}, {15, 5}, {14, 2}},
+        {}, {7, 6, 5, 4})
         ->nibble_encoders = true;
     add(13, "QD-NDC", 8, 2, 8, false, {}, {3, 4}, {5, 6, 7});
     add(14, "QD-ECP", 4, 2, 4, false, {}, {}, {1, 2, 3});
@@ -55,7 +55,7 @@ const std::vector<ModelLayout>& Layouts() {
     return layouts;
 }
 
-}  // namespace
+} // namespace
 
 const ModelLayout* LayoutOf(int type) {
     for (const ModelLayout& m : Layouts())
@@ -66,10 +66,11 @@ const ModelLayout* LayoutOf(int type) {
 const std::vector<int>& SupportedTypes() {
     static const std::vector<int> types = [] {
         std::vector<int> t;
-        for (const ModelLayout& m : Layouts()) t.push_back(m.type);
+        for (const ModelLayout& m : Layouts())
+            t.push_back(m.type);
         return t;
     }();
     return types;
 }
 
-}  // namespace qdtest
+} // namespace qdtest

@@ -10,8 +10,8 @@
 #include <umockdev.h>
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <linux/hidraw.h>
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <termios.h>
@@ -27,25 +27,26 @@ namespace qdtest {
 
 namespace {
 
-constexpr uint8_t kInputId = 1;  // every model's input report carries ID 1
+constexpr uint8_t kInputId = 1; // every model's input report carries ID 1
 
 // HID report descriptor: one vendor collection, every report as 8-bit fields.
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> ReportDescriptor(const ModelLayout& m, uint16_t output_len) {
-    std::vector<uint8_t> d = {0x06, 0x00, 0xFF,  // Usage Page (vendor)
-                              0x09, 0x01,        // Usage 1
-                              0xA1, 0x01,        // Collection (Application)
-                              0x15, 0x00,        // Logical Minimum 0
-                              0x26, 0xFF, 0x00,  // Logical Maximum 255
-                              0x75, 0x08};       // Report Size 8
+    std::vector<uint8_t> d = {0x06, 0x00, 0xFF, // Usage Page (vendor)
+                              0x09, 0x01,       // Usage 1
+                              0xA1, 0x01,       // Collection (Application)
+                              0x15, 0x00,       // Logical Minimum 0
+                              0x26, 0xFF, 0x00, // Logical Maximum 255
+                              0x75, 0x08};      // Report Size 8
     auto report = [&](uint8_t id, uint8_t len, uint8_t main_item) {
         if (len < 2) return;
         d.insert(d.end(), {0x85, id, 0x09, 0x01, 0x95, static_cast<uint8_t>(len - 1), main_item, 0x02});
     };
     report(kInputId, m.input_len, 0x81);
     if (m.state_id) report(m.state_id, m.state_len, 0xB1);
-    for (const ModelLayout::Feature& f : m.features) report(f.id, f.len, 0xB1);
+    for (const ModelLayout::Feature& f : m.features)
+        report(f.id, f.len, 0xB1);
     if (m.output_id) report(m.output_id, static_cast<uint8_t>(output_len), 0x91);
     d.push_back(0xC0);
     return d;
@@ -58,7 +59,7 @@ void Die(const char* what, GError* err) {
     std::abort();
 }
 
-}  // namespace
+} // namespace
 
 // One plug of a unit: the handler attached to its node. Kept until the Testbed dies,
 // so a host still holding the old node gets clean errors instead of a vanished handler.
@@ -69,7 +70,7 @@ struct Plug {
     UMockdevIoctlBase* handler = nullptr;
 };
 
-struct Held {  // a send held by stall()
+struct Held { // a send held by stall()
     UMockdevIoctlClient* client;
     Sent sent;
     long result;
@@ -78,11 +79,11 @@ struct Held {  // a send held by stall()
 struct Unit::Impl {
     mutable std::mutex mu;
     mutable std::condition_variable changed;
-    std::vector<uint8_t> input;  // current input report, encoder fields 0
+    std::vector<uint8_t> input; // current input report, encoder fields 0
     std::map<uint8_t, std::vector<uint8_t>> features;
     std::vector<Sent> sent;
     std::vector<Held> held;
-    std::deque<std::vector<uint8_t>> queue;  // input reports not yet read
+    std::deque<std::vector<uint8_t>> queue; // input reports not yet read
     std::vector<uint8_t> descriptor;
     int feature_gets = 0;
     bool stalled = false;
@@ -94,7 +95,7 @@ struct Unit::Impl {
     int hid_seq = 0;
     int doorbell_in = -1;   // pty master (owned by umockdev)
     int doorbell_out = -1;  // our own slave-side fd, drained one byte per report
-    std::string syspath[4];  // usb_device, interface, hid, hidraw
+    std::string syspath[4]; // usb_device, interface, hid, hidraw
     std::vector<std::unique_ptr<Plug>> plugs;
     const ModelLayout* layout = nullptr;
     PlugOptions opt;
@@ -115,11 +116,12 @@ struct Unit::Impl {
         if (layout->state_switch_only) {
             if (r.size() > 1 && !layout->switch_bytes.empty()) r[1] = input[layout->switch_bytes[0]];
         } else {
-            for (size_t i = 1; i < r.size() && i < input.size(); ++i) r[i] = input[i];
+            for (size_t i = 1; i < r.size() && i < input.size(); ++i)
+                r[i] = input[i];
         }
         return r;
     }
-    void release_held(bool fail) {  // mu held
+    void release_held(bool fail) { // mu held
         for (Held& h : held) {
             if (fail) {
                 umockdev_ioctl_client_complete(h.client, -1, ENODEV);
@@ -161,13 +163,13 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
         umockdev_ioctl_client_complete(client, static_cast<long>(n), 0);
     };
     switch (nr) {
-    case 0x01: {  // HIDIOCGRDESCSIZE
+    case 0x01: { // HIDIOCGRDESCSIZE
         int n = static_cast<int>(u.descriptor.size());
         std::memcpy(buf->data, &n, sizeof n);
         umockdev_ioctl_client_complete(client, 0, 0);
         break;
     }
-    case 0x02: {  // HIDIOCGRDESC
+    case 0x02: { // HIDIOCGRDESC
         auto* desc = reinterpret_cast<hidraw_report_descriptor*>(buf->data);
         if (desc->size > HID_MAX_DESCRIPTOR_SIZE || desc->size > u.descriptor.size()) {
             umockdev_ioctl_client_complete(client, -1, EINVAL);
@@ -177,25 +179,26 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
         umockdev_ioctl_client_complete(client, 0, 0);
         break;
     }
-    case 0x03: {  // HIDIOCGRAWINFO
+    case 0x03: { // HIDIOCGRAWINFO
         hidraw_devinfo info{};
-        info.bustype = 3;  // BUS_USB
+        info.bustype = 3; // BUS_USB
         info.vendor = static_cast<int16_t>(u.opt.vendor_id);
-        info.product = static_cast<int16_t>(u.opt.product_id ? u.opt.product_id : ProductIdOf(u.layout->type));
+        info.product =
+            static_cast<int16_t>(u.opt.product_id ? u.opt.product_id : ProductIdOf(u.layout->type));
         std::memcpy(buf->data, &info, sizeof info);
         umockdev_ioctl_client_complete(client, 0, 0);
         break;
     }
-    case 0x04:  // HIDIOCGRAWNAME
+    case 0x04: // HIDIOCGRAWNAME
         put_text(std::string("Quandel ") + u.layout->name);
         break;
-    case 0x05:  // HIDIOCGRAWPHYS
+    case 0x05: // HIDIOCGRAWPHYS
         put_text("usb-emulated/input0");
         break;
-    case 0x08:  // HIDIOCGRAWUNIQ
+    case 0x08: // HIDIOCGRAWUNIQ
         put_text(u.opt.serial);
         break;
-    case 0x06: {  // HIDIOCSFEATURE
+    case 0x06: { // HIDIOCSFEATURE
         Sent s{Sent::Feature, std::vector<uint8_t>(buf->data, buf->data + size)};
         size_t known = 0;
         if (size == 0 || !u.known_feature(s.bytes[0], &known)) {
@@ -217,7 +220,7 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
         umockdev_ioctl_client_complete(client, static_cast<long>(size), 0);
         break;
     }
-    case 0x07: {  // HIDIOCGFEATURE
+    case 0x07: { // HIDIOCGFEATURE
         const uint8_t id = size ? buf->data[0] : 0;
         std::vector<uint8_t> r;
         size_t known = 0;
@@ -301,11 +304,13 @@ gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------- Testbed
 
-Testbed::Testbed() { tb_ = umockdev_testbed_new(); }
+Testbed::Testbed() {
+    tb_ = umockdev_testbed_new();
+}
 
 Testbed::~Testbed() {
     for (auto& u : units_) {
@@ -326,7 +331,7 @@ extern "C" void __asan_init() __attribute__((weak));
 bool Testbed::EnsurePreload(char** argv) {
     if (Available()) return true;
     std::string preload = "libumockdev-preload.so.0";
-    if (__asan_init) {  // the sanitizer runtime refuses to start unless it comes first
+    if (__asan_init) { // the sanitizer runtime refuses to start unless it comes first
         FILE* p = ::popen("${CXX:-c++} -print-file-name=libasan.so 2>/dev/null", "r");
         char path[512] = {};
         if (p && std::fgets(path, sizeof path, p)) {
@@ -359,17 +364,18 @@ void Testbed::plug_foreign(uint16_t vendor, uint16_t product) {
     int node = next_node();
     int port = next_port_++;
     char rec[2048];
-    std::snprintf(rec, sizeof rec,
-                  "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
-                  "A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=0100\nA: busnum=2\nA: devnum=%d\n\n"
-                  "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d/2-%d:1.0\nE: SUBSYSTEM=usb\n"
-                  "E: DEVTYPE=usb_interface\nA: bInterfaceNumber=00\n\n"
-                  "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d/2-%d:1.0/0003:%04X:%04X.%04X\n"
-                  "E: SUBSYSTEM=hid\nE: HID_ID=0003:0000%04X:0000%04X\nE: HID_NAME=Other device\n\n"
-                  "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d/2-%d:1.0/0003:%04X:%04X.%04X/hidraw/hidraw%d\n"
-                  "N: hidraw%d\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%d\nA: dev=247:%d\n",
-                  port, vendor, product, port + 1, port, port, port, port, vendor, product, node, vendor, product,
-                  port, port, vendor, product, node, node, node, node, node);
+    std::snprintf(
+        rec, sizeof rec,
+        "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
+        "A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=0100\nA: busnum=2\nA: devnum=%d\n\n"
+        "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d/2-%d:1.0\nE: SUBSYSTEM=usb\n"
+        "E: DEVTYPE=usb_interface\nA: bInterfaceNumber=00\n\n"
+        "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d/2-%d:1.0/0003:%04X:%04X.%04X\n"
+        "E: SUBSYSTEM=hid\nE: HID_ID=0003:0000%04X:0000%04X\nE: HID_NAME=Other device\n\n"
+        "P: /devices/pci0000:00/0000:00:14.0/usb2/2-%d/2-%d:1.0/0003:%04X:%04X.%04X/hidraw/hidraw%d\n"
+        "N: hidraw%d\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%d\nA: dev=247:%d\n",
+        port, vendor, product, port + 1, port, port, port, port, vendor, product, node, vendor, product, port,
+        port, vendor, product, node, node, node, node, node);
     GError* err = nullptr;
     if (!umockdev_testbed_add_from_string(tb_, rec, &err)) Die("add foreign device", err);
 }
@@ -392,7 +398,8 @@ Unit::Unit(Testbed& tb, const ModelLayout& layout, const PlugOptions& opt, int p
 
 Unit::~Unit() {
     if (impl_->doorbell_out >= 0) ::close(impl_->doorbell_out);
-    for (auto& p : impl_->plugs) g_object_unref(p->handler);
+    for (auto& p : impl_->plugs)
+        g_object_unref(p->handler);
 }
 
 void Unit::plug_in() {
@@ -439,8 +446,8 @@ void Unit::plug_in() {
                   "P: %s\nE: SUBSYSTEM=hid\nE: HID_ID=0003:0000%04X:0000%04X\nE: HID_NAME=Quandel %s\n"
                   "E: HID_UNIQ=%s\n\n"
                   "P: %s\nN: hidraw%d\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%d\nA: dev=247:%d\n",
-                  usb, opt_.vendor_id, pid, opt_.version, node + 2, opt_.serial.c_str(), layout_->name,
-                  intf, hid, opt_.vendor_id, pid, layout_->name, opt_.serial.c_str(), raw, node, node, node);
+                  usb, opt_.vendor_id, pid, opt_.version, node + 2, opt_.serial.c_str(), layout_->name, intf,
+                  hid, opt_.vendor_id, pid, layout_->name, opt_.serial.c_str(), raw, node, node, node);
     u.syspath[0] = std::string("/sys") + usb;
     u.syspath[1] = std::string("/sys") + intf;
     u.syspath[2] = std::string("/sys") + hid;
@@ -484,11 +491,13 @@ void Unit::unplug() {
         }
         if (u.doorbell_out >= 0) ::close(u.doorbell_out);
         u.doorbell_out = -1;
-        u.doorbell_in = -1;  // umockdev owns the master
+        u.doorbell_in = -1; // umockdev owns the master
     }
     // Children first, as the kernel reports them.
-    for (int i = 3; i >= 0; --i) umockdev_testbed_uevent(tb_.raw(), u.syspath[i].c_str(), "remove");
-    for (int i = 3; i >= 0; --i) umockdev_testbed_remove_device(tb_.raw(), u.syspath[i].c_str());
+    for (int i = 3; i >= 0; --i)
+        umockdev_testbed_uevent(tb_.raw(), u.syspath[i].c_str(), "remove");
+    for (int i = 3; i >= 0; --i)
+        umockdev_testbed_remove_device(tb_.raw(), u.syspath[i].c_str());
     // Keep the node openable: its handler stays attached and fails every call as a
     // vanished hidraw node does. A failed open() would cost the preload a table entry.
     char* root = umockdev_testbed_get_root_dir(tb_.raw());
@@ -588,27 +597,32 @@ void Unit::selector(int n, int value) {
     std::unique_lock<std::mutex> lock(impl_->mu);
     std::vector<uint8_t>& in = impl_->input;
     switch (layout_->type) {
-    case 17: {  // QD-SSM: raw field per decoded value
-        static const uint8_t sel1[5] = {0, 0, 1, 2, 3};     // 1..4
-        static const uint8_t sel2[4] = {3, 1, 0, 2};        // 0..3
-        static const uint8_t sel3[5] = {0, 0, 2, 1, 3};     // 1..4
-        if (n == 1 && value >= 1 && value <= 4) in[1] = static_cast<uint8_t>((in[1] & ~0x03) | sel1[value]);
+    case 17: {                                          // QD-SSM: raw field per decoded value
+        static const uint8_t sel1[5] = {0, 0, 1, 2, 3}; // 1..4
+        static const uint8_t sel2[4] = {3, 1, 0, 2};    // 0..3
+        static const uint8_t sel3[5] = {0, 0, 2, 1, 3}; // 1..4
+        if (n == 1 && value >= 1 && value <= 4)
+            in[1] = static_cast<uint8_t>((in[1] & ~0x03) | sel1[value]);
         else if (n == 2 && value >= 0 && value <= 3)
             in[1] = static_cast<uint8_t>((in[1] & ~0x30) | (sel2[value] << 4));
         else if (n == 3 && value >= 1 && value <= 4)
             in[1] = static_cast<uint8_t>((in[1] & ~0xC0) | (sel3[value] << 6));
-        else return;
+        else
+            return;
         break;
     }
-    case 14:  // QD-ECP rotary: position 1..5 = b1 bit 6..2, 0 = between detents
+    case 14: // QD-ECP rotary: position 1..5 = b1 bit 6..2, 0 = between detents
         if (n != 1 || value < 0 || value > 5) return;
         in[1] &= static_cast<uint8_t>(~0x7C);
         if (value) in[1] |= static_cast<uint8_t>(1u << (7 - value));
         break;
-    case 13:  // QD-NDC: byte 6 bits 0-1 and bits 5-7
-        if (n == 1) in[6] = static_cast<uint8_t>((in[6] & ~0x03) | (value & 0x03));
-        else if (n == 2) in[6] = static_cast<uint8_t>((in[6] & ~0xE0) | ((value & 0x07) << 5));
-        else return;
+    case 13: // QD-NDC: byte 6 bits 0-1 and bits 5-7
+        if (n == 1)
+            in[6] = static_cast<uint8_t>((in[6] & ~0x03) | (value & 0x03));
+        else if (n == 2)
+            in[6] = static_cast<uint8_t>((in[6] & ~0xE0) | ((value & 0x07) << 5));
+        else
+            return;
         break;
     default:
         return;
@@ -623,7 +637,9 @@ void Unit::set_byte(size_t offset, uint8_t value, bool send) {
     if (send) send_state_locked(lock);
 }
 
-void Unit::send_raw(const std::vector<uint8_t>& report) { push_report(report); }
+void Unit::send_raw(const std::vector<uint8_t>& report) {
+    push_report(report);
+}
 
 std::vector<uint8_t> Unit::input_state() const {
     std::lock_guard<std::mutex> lock(impl_->mu);
@@ -677,4 +693,4 @@ void Unit::fail_feature_reads(bool fail) {
     impl_->fail_gets = fail;
 }
 
-}  // namespace qdtest
+} // namespace qdtest

@@ -40,7 +40,7 @@ struct Event {
 struct Seen {
     std::mutex mu;
     std::vector<Event> connects;
-    std::vector<std::vector<uint8_t>> inputs;  // RSX records
+    std::vector<std::vector<uint8_t>> inputs; // RSX records
     std::atomic<bool> hold{false};
     std::atomic<bool> in_callback{false};
     void clear() {
@@ -74,13 +74,14 @@ bool OnInput(tagQDDevHWType type, uint16_t, const void* data) {
         std::lock_guard<std::mutex> lock(g_seen.mu);
         g_seen.inputs.emplace_back();
     }
-    while (g_seen.hold) std::this_thread::sleep_for(1ms);
+    while (g_seen.hold)
+        std::this_thread::sleep_for(1ms);
     g_seen.in_callback = false;
     return true;
 }
 
 class Library : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!Testbed::Available()) GTEST_SKIP() << "needs umockdev-wrapper";
         g_seen.clear();
@@ -107,7 +108,7 @@ protected:
 TEST_F(Library, InitFindsPresentUnitsAndReadsTheirState) {
     Unit& rsx = tb->plug(5, {.version = 0x0207, .serial = "R1"});
     Unit& pbx = tb->plug(2);
-    pbx.press(3);  // held down before the library starts
+    pbx.press(3); // held down before the library starts
     Init();
     EXPECT_EQ(QDRSX_GetNumDevices(), 1u);
     EXPECT_EQ(QDPBX_GetNumDevices(), 1u);
@@ -144,15 +145,15 @@ TEST_F(Library, DisplayWritesReachTheUnitByteForByteAndInputReachesTheCallback) 
     std::memcpy(&second, g_seen.inputs[1].data(), sizeof second);
     EXPECT_EQ(first.left, 2);
     // The callback returned true: the counts were reset.
-    EXPECT_EQ(second.left, 0) << g_seen.inputs.size() << " records, switches " << int(first.switches) << " then "
-                              << int(second.switches);
+    EXPECT_EQ(second.left, 0) << g_seen.inputs.size() << " records, switches " << int(first.switches)
+                              << " then " << int(second.switches);
     EXPECT_EQ(second.switches, 0x01);
 }
 
 TEST_F(Library, ReplugKeepsTheUnitIndexAndReportsBothEvents) {
     Unit& a = tb->plug(3);
     Init();
-    Unit& b = tb->plug(3);  // hot-plugged after start
+    Unit& b = tb->plug(3); // hot-plugged after start
     const int ib = AttachedIndex(0);
     ASSERT_GE(ib, 0);
     const uint16_t slots = QDTGX_GetNumDevices();
@@ -185,7 +186,8 @@ TEST_F(Library, WritesToAStalledUnitReturnAtOnceAndTerminateDoesNotHang) {
     Init();
     apc.stall();
     const auto t0 = std::chrono::steady_clock::now();
-    for (int k = 0; k < 26; ++k) EXPECT_EQ(QDAPC_SetDDisplayText(0, "12345"), 0u);
+    for (int k = 0; k < 26; ++k)
+        EXPECT_EQ(QDAPC_SetDDisplayText(0, "12345"), 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 50ms);
     const auto t1 = std::chrono::steady_clock::now();
     EXPECT_EQ(QDDev_Terminate(), 0u);
@@ -212,5 +214,5 @@ TEST_F(Library, TerminateWaitsForARunningInputCallback) {
     EXPECT_FALSE(g_seen.in_callback);
 }
 
-}  // namespace
-}  // namespace qdtest
+} // namespace
+} // namespace qdtest

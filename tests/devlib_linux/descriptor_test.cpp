@@ -41,21 +41,21 @@ TEST(ReportDescriptor, EveryEmulatedModelDeclaresItsReportLengths) {
 TEST(ReportDescriptor, BitFieldsWithoutIdsPushPopAndLongItems) {
     // Three 1-bit buttons plus 5 bits of padding, then a pushed 16-bit field whose
     // size must not leak past the Pop, and a long item that is skipped.
-    const std::vector<uint8_t> d = {
-        0x05, 0x09, 0xA1, 0x01,              // Usage Page (buttons), Collection
-        0x75, 0x01, 0x95, 0x03, 0x81, 0x02,  // 3 x 1 bit input
-        0x75, 0x05, 0x95, 0x01, 0x81, 0x01,  // 5 bit padding
-        0xA4, 0x75, 0x10, 0x95, 0x02, 0x91, 0x02, 0xB4,  // Push, 2 x 16 bit output, Pop
-        0x95, 0x04, 0xB1, 0x02,              // 4 x 5 bit feature (Report Size 5 restored)
-        0xFE, 0x02, 0x10, 0xAA, 0xBB,        // long item
-        0xC0};
+    const std::vector<uint8_t> d = {0x05, 0x09, 0xA1, 0x01,             // Usage Page (buttons), Collection
+                                    0x75, 0x01, 0x95, 0x03, 0x81, 0x02, // 3 x 1 bit input
+                                    0x75, 0x05, 0x95, 0x01, 0x81, 0x01, // 5 bit padding
+                                    0xA4, 0x75, 0x10, 0x95, 0x02, 0x91,
+                                    0x02, 0xB4,             // Push, 2 x 16 bit output, Pop
+                                    0x95, 0x04, 0xB1, 0x02, // 4 x 5 bit feature (Report Size 5 restored)
+                                    0xFE, 0x02, 0x10, 0xAA, 0xBB, // long item
+                                    0xC0};
     bool ok = false;
     const qddev::ReportCaps caps = Parse(d, &ok);
     EXPECT_TRUE(ok);
     EXPECT_FALSE(caps.uses_ids);
-    EXPECT_EQ(caps.input_len, 2);    // 1 byte + byte 0
-    EXPECT_EQ(caps.output_len, 5);   // 4 bytes + byte 0
-    EXPECT_EQ(caps.feature_len, 4);  // 20 bits = 3 bytes + byte 0
+    EXPECT_EQ(caps.input_len, 2);   // 1 byte + byte 0
+    EXPECT_EQ(caps.output_len, 5);  // 4 bytes + byte 0
+    EXPECT_EQ(caps.feature_len, 4); // 20 bits = 3 bytes + byte 0
 }
 
 TEST(ReportDescriptor, MalformedDescriptorsAreRejectedWithoutReadingPastTheEnd) {
@@ -81,4 +81,4 @@ TEST(ReportDescriptor, MalformedDescriptorsAreRejectedWithoutReadingPastTheEnd) 
     EXPECT_TRUE(ok);
 }
 
-}  // namespace
+} // namespace

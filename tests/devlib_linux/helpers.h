@@ -30,7 +30,7 @@ inline bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds
 }
 
 class RecordingInput : public qddev::InputSink {
-public:
+  public:
     void ReportReceived(const uint8_t* report, size_t len) override {
         {
             std::lock_guard<std::mutex> lock(mu);
@@ -59,12 +59,12 @@ public:
     std::mutex mu;
     std::condition_variable released;
     std::vector<std::vector<uint8_t>> reports;
-    std::atomic<bool> hold{false};  // ReportReceived blocks until release()
+    std::atomic<bool> hold{false}; // ReportReceived blocks until release()
     bool in_callback = false;
 };
 
 class RecordingHotplug : public qddev::HotplugSink {
-public:
+  public:
     void UnitArrived(std::unique_ptr<qddev::HidConnection> conn) override {
         std::lock_guard<std::mutex> lock(mu);
         arrived.push_back(std::move(conn));
@@ -96,4 +96,4 @@ public:
     std::atomic<int> wakeups{0};
 };
 
-}  // namespace qdtest
+} // namespace qdtest

@@ -19,9 +19,11 @@ namespace {
 std::string RunQdtool(const std::string& args, int* status) {
     std::vector<std::string> words = {QDTOOL_PATH};
     std::istringstream in(args);
-    for (std::string w; in >> w;) words.push_back(w);
+    for (std::string w; in >> w;)
+        words.push_back(w);
     std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
+    for (std::string& w : words)
+        argv.push_back(w.data());
     argv.push_back(nullptr);
 
     int pipefd[2];
@@ -38,7 +40,8 @@ std::string RunQdtool(const std::string& args, int* status) {
     ::close(pipefd[1]);
     std::string out;
     char buf[512];
-    for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+    for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;)
+        out.append(buf, static_cast<size_t>(n));
     ::close(pipefd[0]);
     int st = 0;
     ::waitpid(pid, &st, 0);
@@ -47,7 +50,7 @@ std::string RunQdtool(const std::string& args, int* status) {
 }
 
 class Qdtool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!Testbed::Available()) GTEST_SKIP() << "needs umockdev-wrapper";
     }
@@ -94,5 +97,5 @@ TEST_F(Qdtool, WritesDisplaysLampsAndBrightness) {
     EXPECT_NE(status, 0);
 }
 
-}  // namespace
-}  // namespace qdtest
+} // namespace
+} // namespace qdtest

@@ -7,14 +7,14 @@ namespace qdtest {
 namespace {
 
 class Transport : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!Testbed::Available()) GTEST_SKIP() << "needs umockdev-wrapper";
         tb = std::make_unique<Testbed>();
     }
     void TearDown() override {
         if (platform) platform->Stop();
-        hotplug.arrived.clear();  // stops every connection before the units go
+        hotplug.arrived.clear(); // stops every connection before the units go
         platform.reset();
         tb.reset();
     }
@@ -93,7 +93,8 @@ TEST_F(Transport, InputArrivesInOrderOneReportPerRead) {
     ASSERT_NE(c, nullptr);
     RecordingInput in;
     c->StartInput(&in);
-    for (int k = 1; k <= 30; ++k) rsx.turn(1 + k % 2, k % 2 ? k : -k);
+    for (int k = 1; k <= 30; ++k)
+        rsx.turn(1 + k % 2, k % 2 ? k : -k);
     rsx.press(3);
     ASSERT_TRUE(WaitFor([&] { return in.count() == 31; }));
     std::this_thread::sleep_for(20ms);
@@ -113,10 +114,10 @@ TEST_F(Transport, FeatureReportsAndOutputWritesReachTheUnitByteForByte) {
     Unit& anp = tb->plug(18);
     Start();
     ASSERT_NE(hotplug.conn(1), nullptr);
-    qddev::HidConnection* crsx = hotplug.arrived[0]->Info().product_id == 0x0105 ? hotplug.arrived[0].get()
-                                                                                  : hotplug.arrived[1].get();
-    qddev::HidConnection* canp = crsx == hotplug.arrived[0].get() ? hotplug.arrived[1].get()
-                                                                  : hotplug.arrived[0].get();
+    qddev::HidConnection* crsx =
+        hotplug.arrived[0]->Info().product_id == 0x0105 ? hotplug.arrived[0].get() : hotplug.arrived[1].get();
+    qddev::HidConnection* canp =
+        crsx == hotplug.arrived[0].get() ? hotplug.arrived[1].get() : hotplug.arrived[0].get();
     const uint8_t left[7] = {3, 0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d};
     const uint8_t bright[2] = {6, 9};
     EXPECT_EQ(crsx->QueueFeatureReport(left, sizeof left), 0u);
@@ -164,7 +165,8 @@ TEST_F(Transport, FullQueueDiscardsWithoutBlockingAndKeepsOrder) {
         const auto t0 = std::chrono::steady_clock::now();
         for (size_t n = 0; n <= k.limit; ++n) {
             uint8_t r[7] = {static_cast<uint8_t>(k.feature ? 3 : 2), static_cast<uint8_t>(n)};
-            const uint32_t rc = k.feature ? k.conn->QueueFeatureReport(r, 7) : k.conn->QueueOutputReport(r, 7);
+            const uint32_t rc =
+                k.feature ? k.conn->QueueFeatureReport(r, 7) : k.conn->QueueOutputReport(r, 7);
             EXPECT_EQ(rc, 0u);
         }
         EXPECT_LT(std::chrono::steady_clock::now() - t0, 100ms);
@@ -176,7 +178,8 @@ TEST_F(Transport, FullQueueDiscardsWithoutBlockingAndKeepsOrder) {
         std::this_thread::sleep_for(30ms);
         std::vector<Sent> out = k.unit.outputs();
         ASSERT_EQ(out.size(), k.limit);
-        for (size_t n = 0; n < k.limit; ++n) EXPECT_EQ(out[n].bytes[1], n);
+        for (size_t n = 0; n < k.limit; ++n)
+            EXPECT_EQ(out[n].bytes[1], n);
     }
 }
 
@@ -204,7 +207,8 @@ TEST_F(Transport, UnplugWithReportsQueuedNeitherSpinsNorHangs) {
     c->StartInput(&in);
     rsx.fail_sends(true);
     const uint8_t r[2] = {7, 1};
-    for (int k = 0; k < 3; ++k) c->QueueFeatureReport(r, 2);
+    for (int k = 0; k < 3; ++k)
+        c->QueueFeatureReport(r, 2);
     rsx.unplug();
     ASSERT_TRUE(WaitFor([&] { return hotplug.removals() == 1; }));
     ASSERT_TRUE(WaitFor([&] { return c->Gone(); }));
@@ -215,7 +219,7 @@ TEST_F(Transport, UnplugWithReportsQueuedNeitherSpinsNorHangs) {
     EXPECT_EQ(c->ReadCalls(), reads);
     EXPECT_LE(c->Stats().send_failures + c->Stats().open_failures - tries, 8u);
     EXPECT_EQ(c->Stats().pending, 3u);
-    EXPECT_EQ(c->QueueFeatureReport(r, 2), 3u);  // the unit is gone
+    EXPECT_EQ(c->QueueFeatureReport(r, 2), 3u); // the unit is gone
 
     const auto t0 = std::chrono::steady_clock::now();
     c->Stop();
@@ -235,7 +239,7 @@ TEST_F(Transport, StopWaitsForARunningReportReceivedAndDeliversNothingAfter) {
     c->StartInput(&in);
     pbx.press(1);
     ASSERT_TRUE(WaitFor([&] { return in.count() == 1; }));
-    pbx.press(2);  // waits behind the running callback
+    pbx.press(2); // waits behind the running callback
 
     auto stopped = std::async(std::launch::async, [&] { c->Stop(); });
     EXPECT_EQ(stopped.wait_for(100ms), std::future_status::timeout);
@@ -262,14 +266,14 @@ TEST_F(Transport, StopReturnsWhileTheUnitHoldsASend) {
     const uint8_t r[2] = {6, 3};
     c->QueueFeatureReport(r, 2);
     c->QueueFeatureReport(r, 2);
-    std::this_thread::sleep_for(50ms);  // the writer is inside the send now
+    std::this_thread::sleep_for(50ms); // the writer is inside the send now
     const auto t0 = std::chrono::steady_clock::now();
     c->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms);
-    rsx.unstall();  // the abandoned writer finishes on its own
+    rsx.unstall(); // the abandoned writer finishes on its own
     EXPECT_TRUE(rsx.wait_outputs(2));
     ASSERT_TRUE(WaitFor([&] { return c->Stats().sent == 2; }));
 }
 
-}  // namespace
-}  // namespace qdtest
+} // namespace
+} // namespace qdtest

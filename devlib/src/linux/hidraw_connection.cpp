@@ -30,12 +30,12 @@ bool SendReport(int fd, const uint8_t* data, size_t len, bool feature) {
     return n == static_cast<ssize_t>(len);
 }
 
-}  // namespace
+} // namespace
 
 // The unit's outgoing reports and its writer. Shared between the connection and the
 // writer thread, so a writer stuck inside a send can be left behind by Stop.
 class OutgoingQueue {
-public:
+  public:
     struct Slot {
         uint16_t len = 0;
         bool feature = false;
@@ -70,7 +70,8 @@ public:
         if (limit > ring_.size()) {
             // Grow in order, head first; the writer only ever pops the head.
             std::vector<Slot> grown(limit);
-            for (size_t k = 0; k < count_; ++k) grown[k] = ring_[(head_ + k) % ring_.size()];
+            for (size_t k = 0; k < count_; ++k)
+                grown[k] = ring_[(head_ + k) % ring_.size()];
             ring_.swap(grown);
             head_ = 0;
         }
@@ -144,7 +145,7 @@ public:
                 ++stats_.sent;
             } else {
                 ++stats_.dropped;
-                if (fd < 0) {  // the unit is gone: nothing else will go through either
+                if (fd < 0) { // the unit is gone: nothing else will go through either
                     stats_.dropped += count_;
                     count_ = 0;
                 }
@@ -155,7 +156,7 @@ public:
         done_cv_.notify_all();
     }
 
-private:
+  private:
     void PopHead() {
         head_ = (head_ + 1) % ring_.size();
         --count_;
@@ -194,7 +195,7 @@ std::unique_ptr<HidrawConnection> HidrawConnection::Open(const char* devnode, co
     if (::ioctl(c->fd_, HIDIOCGRDESC, &desc) < 0) return nullptr;
     // A descriptor we cannot fully follow still gives usable lengths for what it declared.
     ParseReportDescriptor(desc.value, desc.size, &c->caps_);
-    if (c->caps_.input_len == 0) return nullptr;  // nothing to read from this interface
+    if (c->caps_.input_len == 0) return nullptr; // nothing to read from this interface
 
     hidraw_devinfo raw{};
     if (::ioctl(c->fd_, HIDIOCGRAWINFO, &raw) == 0) {
@@ -218,7 +219,7 @@ std::unique_ptr<HidrawConnection> HidrawConnection::Open(const char* devnode, co
 
 HidrawConnection::~HidrawConnection() {
     Stop();
-    if (reader_.joinable()) reader_.detach();  // only when Stop ran on the reader itself
+    if (reader_.joinable()) reader_.detach(); // only when Stop ran on the reader itself
     if (fd_ >= 0) ::close(fd_);
     if (wake_fd_ >= 0) ::close(wake_fd_);
 }
@@ -230,15 +231,21 @@ uint32_t HidrawConnection::Queue(const uint8_t* data, size_t len, bool feature) 
     return 0;
 }
 
-uint32_t HidrawConnection::QueueFeatureReport(const uint8_t* data, size_t len) { return Queue(data, len, true); }
+uint32_t HidrawConnection::QueueFeatureReport(const uint8_t* data, size_t len) {
+    return Queue(data, len, true);
+}
 
-uint32_t HidrawConnection::QueueOutputReport(const uint8_t* data, size_t len) { return Queue(data, len, false); }
+uint32_t HidrawConnection::QueueOutputReport(const uint8_t* data, size_t len) {
+    return Queue(data, len, false);
+}
 
 void HidrawConnection::SetQueueLimit(size_t max_pending) {
     if (out_) out_->SetLimit(max_pending);
 }
 
-WriterStats HidrawConnection::Stats() const { return out_ ? out_->Stats() : WriterStats{}; }
+WriterStats HidrawConnection::Stats() const {
+    return out_ ? out_->Stats() : WriterStats{};
+}
 
 int HidrawConnection::GetFeatureReport(uint8_t* data, size_t len) {
     if (stopping_.load() || !data || len == 0 || len > kMaxReportLen) return -1;
@@ -271,7 +278,7 @@ void HidrawConnection::ReadLoop() {
         }
         if (fds[0].revents || stopping_.load()) break;
         if (n < 2 || fds[1].revents == 0) continue;
-        if (!(fds[1].revents & POLLIN)) {  // hang-up or error without data
+        if (!(fds[1].revents & POLLIN)) { // hang-up or error without data
             gone_.store(true);
             continue;
         }
@@ -283,7 +290,7 @@ void HidrawConnection::ReadLoop() {
         } else if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
             continue;
         } else {
-            gone_.store(true);  // EIO/ENODEV: the unit was unplugged
+            gone_.store(true); // EIO/ENODEV: the unit was unplugged
         }
     }
 }
@@ -305,4 +312,4 @@ void HidrawConnection::Stop() {
     }
 }
 
-}  // namespace qddev
+} // namespace qddev

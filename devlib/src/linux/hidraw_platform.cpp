@@ -49,11 +49,15 @@ bool ReadIds(udev_device* hidraw, uint16_t* vendor, uint16_t* product) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<HidPlatform> CreateHidPlatform() { return std::make_unique<HidrawPlatform>(); }
+std::unique_ptr<HidPlatform> CreateHidPlatform() {
+    return std::make_unique<HidrawPlatform>();
+}
 
-HidrawPlatform::~HidrawPlatform() { Stop(); }
+HidrawPlatform::~HidrawPlatform() {
+    Stop();
+}
 
 bool HidrawPlatform::Start(HotplugSink* sink) {
     if (!sink || thread_.joinable()) return false;
@@ -90,7 +94,7 @@ void HidrawPlatform::Stop() {
         // Cannot overflow with one write; the thread also checks running_.
     }
     if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach();  // called from a notification; the thread ends after it
+        thread_.detach(); // called from a notification; the thread ends after it
         return;
     }
     thread_.join();
@@ -118,7 +122,7 @@ void HidrawPlatform::Run() {
         if (now >= next_tick) {
             sink_->WakeupTimer();
             next_tick += interval_;
-            if (next_tick <= Clock::now()) next_tick = Clock::now() + interval_;  // fell behind
+            if (next_tick <= Clock::now()) next_tick = Clock::now() + interval_; // fell behind
             continue;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next_tick - now).count() + 1;
@@ -174,7 +178,7 @@ void HidrawPlatform::Arrive(udev_device* dev) {
     const char* devnode = udev_device_get_devnode(dev);
     if (!syspath || !devnode) return;
     for (const Attached& a : attached_)
-        if (a.syspath == syspath) return;  // seen by both enumeration and monitor
+        if (a.syspath == syspath) return; // seen by both enumeration and monitor
 
     HidInfo id;
     if (!ReadIds(dev, &id.vendor_id, &id.product_id) || id.vendor_id != kQuandelVendorId) return;
@@ -213,15 +217,17 @@ int32_t HidrawPlatform::PickLocation(udev_device* usb) {
     if (usb) {
         const unsigned long bus = DecAttr(usb, "busnum");
         const unsigned long dev = DecAttr(usb, "devnum");
-        if (bus > 0 && bus < 0x7F00 && dev > 0 && dev < 0x10000) loc = static_cast<int32_t>((bus << 16) | dev);
+        if (bus > 0 && bus < 0x7F00 && dev > 0 && dev < 0x10000)
+            loc = static_cast<int32_t>((bus << 16) | dev);
     }
     auto taken = [&](int32_t l) {
         for (const Attached& a : attached_)
             if (a.location == l) return true;
         return false;
     };
-    while (loc == 0 || taken(loc)) loc = 0x7F000000 | (++next_fallback_location_ & 0xFFFFFF);
+    while (loc == 0 || taken(loc))
+        loc = 0x7F000000 | (++next_fallback_location_ & 0xFFFFFF);
     return loc;
 }
 
-}  // namespace qddev
+} // namespace qddev

@@ -25,23 +25,23 @@ struct udev_monitor;
 namespace qddev {
 
 constexpr uint16_t kQuandelVendorId = 0x3A5C;
-constexpr size_t kMaxReportLen = 256;  // largest report a caller may queue or read
+constexpr size_t kMaxReportLen = 256; // largest report a caller may queue or read
 
 // What the writer has done, for diagnostics and tests.
 struct WriterStats {
-    uint64_t sent = 0;           // reports the unit accepted
-    uint64_t send_failures = 0;  // sends that failed (the report was kept)
-    uint64_t open_failures = 0;  // failed (re)opens of the node
-    uint64_t discarded = 0;      // reports dropped because the queue was full
-    uint64_t dropped = 0;        // reports dropped at stop
+    uint64_t sent = 0;          // reports the unit accepted
+    uint64_t send_failures = 0; // sends that failed (the report was kept)
+    uint64_t open_failures = 0; // failed (re)opens of the node
+    uint64_t discarded = 0;     // reports dropped because the queue was full
+    uint64_t dropped = 0;       // reports dropped at stop
     size_t pending = 0;
-    size_t highest = 0;          // most reports ever pending at once
+    size_t highest = 0; // most reports ever pending at once
 };
 
 class OutgoingQueue;
 
 class HidrawConnection final : public HidConnection {
-public:
+  public:
     // Opens the node and reads its report descriptor; null when either fails.
     static std::unique_ptr<HidrawConnection> Open(const char* devnode, const HidInfo& identity);
     ~HidrawConnection() override;
@@ -62,7 +62,7 @@ public:
     // Number of read() calls the reader made; lets tests see that it does not spin.
     uint64_t ReadCalls() const { return read_calls_.load(); }
 
-private:
+  private:
     HidrawConnection() = default;
     uint32_t Queue(const uint8_t* data, size_t len, bool feature);
     void ReadLoop();
@@ -70,8 +70,8 @@ private:
     HidInfo info_;
     ReportCaps caps_;
     std::string devnode_;
-    int fd_ = -1;       // read handle: input reports and feature reads
-    int wake_fd_ = -1;  // eventfd that ends the reader's poll()
+    int fd_ = -1;      // read handle: input reports and feature reads
+    int wake_fd_ = -1; // eventfd that ends the reader's poll()
     std::vector<uint8_t> inbuf_;
     InputSink* sink_ = nullptr;
     std::thread reader_;
@@ -80,11 +80,11 @@ private:
     std::atomic<bool> gone_{false};
     std::atomic<uint64_t> read_calls_{0};
     std::mutex stop_mu_;
-    std::shared_ptr<OutgoingQueue> out_;  // shared with the writer thread
+    std::shared_ptr<OutgoingQueue> out_; // shared with the writer thread
 };
 
 class HidrawPlatform final : public HidPlatform {
-public:
+  public:
     HidrawPlatform() = default;
     ~HidrawPlatform() override;
     bool Start(HotplugSink* sink) override;
@@ -93,9 +93,9 @@ public:
     // Shorter wake-up interval for tests; call before Start.
     void SetWakeupInterval(std::chrono::milliseconds interval) { interval_ = interval; }
 
-private:
+  private:
     struct Attached {
-        std::string syspath;  // of the hidraw device
+        std::string syspath; // of the hidraw device
         int32_t location;
     };
     void Run();
@@ -114,8 +114,8 @@ private:
     bool started_ = false;
     std::atomic<bool> running_{false};
     std::chrono::milliseconds interval_{5000};
-    std::vector<Attached> attached_;  // notification thread only
+    std::vector<Attached> attached_; // notification thread only
     int32_t next_fallback_location_ = 0;
 };
 
-}  // namespace qddev
+} // namespace qddev

@@ -5,22 +5,23 @@ namespace qddev {
 namespace {
 
 struct Globals {
-    uint32_t report_size = 0;  // bits per field
+    uint32_t report_size = 0; // bits per field
     uint32_t report_count = 0;
     uint8_t report_id = 0;
 };
 
 constexpr int kStackDepth = 8;
-constexpr uint32_t kMaxReportBits = 8u * 4096u;  // hidraw's own limit on a report
+constexpr uint32_t kMaxReportBits = 8u * 4096u; // hidraw's own limit on a report
 
-}  // namespace
+} // namespace
 
 bool ParseReportDescriptor(const uint8_t* desc, size_t len, ReportCaps* caps) {
     *caps = ReportCaps{};
     // Bits per report ID for input, output, feature.
     static thread_local uint32_t bits[3][256];
     for (auto& kind : bits)
-        for (uint32_t& b : kind) b = 0;
+        for (uint32_t& b : kind)
+            b = 0;
 
     Globals g;
     Globals stack[kStackDepth];
@@ -29,7 +30,7 @@ bool ParseReportDescriptor(const uint8_t* desc, size_t len, ReportCaps* caps) {
     size_t i = 0;
     while (i < len) {
         const uint8_t prefix = desc[i];
-        if (prefix == 0xFE) {  // long item: data size in the next byte, skipped
+        if (prefix == 0xFE) { // long item: data size in the next byte, skipped
             if (i + 2 >= len || i + 3u + desc[i + 1] > len) {
                 ok = false;
                 break;
@@ -43,18 +44,19 @@ bool ParseReportDescriptor(const uint8_t* desc, size_t len, ReportCaps* caps) {
             break;
         }
         uint32_t value = 0;
-        for (size_t k = 0; k < size; ++k) value |= static_cast<uint32_t>(desc[i + 1 + k]) << (8 * k);
+        for (size_t k = 0; k < size; ++k)
+            value |= static_cast<uint32_t>(desc[i + 1 + k]) << (8 * k);
         const uint8_t type = (prefix >> 2) & 3;
         const uint8_t tag = prefix >> 4;
         i += 1 + size;
 
-        if (type == 1) {  // global
+        if (type == 1) { // global
             switch (tag) {
             case 7:
                 g.report_size = value;
                 break;
             case 8:
-                if (value == 0 || value > 255) ok = false;  // ID 0 is reserved
+                if (value == 0 || value > 255) ok = false; // ID 0 is reserved
                 g.report_id = static_cast<uint8_t>(value);
                 caps->uses_ids = true;
                 break;
@@ -62,17 +64,21 @@ bool ParseReportDescriptor(const uint8_t* desc, size_t len, ReportCaps* caps) {
                 g.report_count = value;
                 break;
             case 10:
-                if (depth < kStackDepth) stack[depth++] = g;
-                else ok = false;
+                if (depth < kStackDepth)
+                    stack[depth++] = g;
+                else
+                    ok = false;
                 break;
             case 11:
-                if (depth > 0) g = stack[--depth];
-                else ok = false;
+                if (depth > 0)
+                    g = stack[--depth];
+                else
+                    ok = false;
                 break;
             default:
                 break;
             }
-        } else if (type == 0) {  // main
+        } else if (type == 0) { // main
             int kind = tag == 8 ? 0 : tag == 9 ? 1 : tag == 11 ? 2 : -1;
             if (kind >= 0) {
                 const uint64_t add = static_cast<uint64_t>(g.report_size) * g.report_count;
@@ -98,4 +104,4 @@ bool ParseReportDescriptor(const uint8_t* desc, size_t len, ReportCaps* caps) {
     return ok;
 }
 
-}  // namespace qddev
+} // namespace qddev

@@ -8,7 +8,7 @@
 namespace qddev {
 
 struct ReportCaps {
-    bool uses_ids = false;  // reports carry a report ID in byte 0
+    bool uses_ids = false; // reports carry a report ID in byte 0
     // Largest report of each kind in bytes, byte 0 included (as if an ID were sent
     // even when the unit uses none: the transport then puts 0 there).
     uint16_t input_len = 0;
@@ -28,4 +28,4 @@ struct ReportCaps {
 // malformed; caps then holds what was understood so far.
 bool ParseReportDescriptor(const uint8_t* desc, size_t len, ReportCaps* caps);
 
-}  // namespace qddev
+} // namespace qddev
