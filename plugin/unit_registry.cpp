@@ -188,6 +188,94 @@ void SectionName(int type, int unit, char (&out)[kSectionSize]) {
     std::snprintf(out, sizeof out, kDeviceININames[type], unit + 1);
 }
 
+// One unit's section, read from DRAV.INI once per registration instead of once per key (a QD-IOB
+// alone has 200 keys). Lines are read and matched exactly as XP_ReadIniPref does; with the
+// assignment log on, or for a section too long to hold, every key goes to XP_ReadIniPref itself.
+class SectionReader {
+  public:
+    void Load(const char* section) {
+        std::snprintf(name, sizeof name, "%s", section);
+        count = 0;
+        used = 0;
+        active = !(g_DRAV_DebugEnabled == 1 && g_DRAV_DebugFunctionAssignments == 1);
+        if (!active) return;
+        char path[kPathSize];
+        DRAV_BuildPluginPath(kDravIniFile, path, sizeof path);
+        FILE* f = std::fopen(path, "r");
+        if (f == nullptr) return; // no file: every key takes its default
+        char header[kSectionSize + 2];
+        std::snprintf(header, sizeof header, "[%s]", section);
+        char line[kLineSize];
+        bool inSection = false;
+        while (QDXP_fgets_multiplatform(line, sizeof line, f)) {
+            if (std::strstr(line, header)) {
+                inSection = true;
+                break;
+            }
+        }
+        while (inSection && active && QDXP_fgets_multiplatform(line, sizeof line, f)) {
+            const size_t len = std::strlen(line) + 1;
+            if (count == kMaxLines || used + len > sizeof text) {
+                active = false; // too long to hold: read key by key
+                break;
+            }
+            std::memcpy(text + used, line, len);
+            lines[count++] = static_cast<int>(used);
+            used += len;
+            if (line[0] == '[') break; // the next section; kept, a key may still match on it
+        }
+        std::fclose(f);
+    }
+    void Unload() { name[0] = '\0'; }
+
+    // True when this reader answers for section (and wrote the value or default to out).
+    bool Read(const char* section, const char* key, char* out, size_t out_size, const char* def) const {
+        if (name[0] == '\0' || !active || std::strcmp(section, name) != 0) return false;
+        const char* value = def != nullptr ? def : "";
+        const size_t keyLen = std::strlen(key);
+        for (int i = 0; i < count; ++i) {
+            const char* line = text + lines[i];
+            const char* at = line[0] != ';' ? std::strstr(line, key) : nullptr;
+            if (at != nullptr) {
+                // The character after the key is the "=" and is skipped, whatever it is.
+                value = at + keyLen;
+                if (*value != '\0') ++value;
+                break;
+            }
+            if (line[0] == '[') break;
+        }
+        std::snprintf(out, out_size, "%s", value);
+        return true;
+    }
+
+  private:
+    static constexpr int kLineSize = 256; // as XP_ReadIniPref reads them
+    static constexpr int kPathSize = 1024;
+    static constexpr int kMaxLines = 512;
+    char name[kSectionSize] = {};
+    bool active = false;
+    int count = 0;
+    size_t used = 0;
+    int lines[kMaxLines] = {};
+    char text[32768] = {};
+};
+
+SectionReader g_Section;
+
+// Holds the unit's section for the duration of one registration.
+class SectionScope {
+  public:
+    explicit SectionScope(const char* section) { g_Section.Load(section); }
+    ~SectionScope() { g_Section.Unload(); }
+    SectionScope(const SectionScope&) = delete;
+    SectionScope& operator=(const SectionScope&) = delete;
+};
+
+void ReadIni(const char* section, const char* key, char* out, size_t out_size, const char* def) {
+    if (!g_Section.Read(section, key, out, out_size, def))
+        XP_ReadIniPref(kDravIniFile, section, key, out, out_size, def);
+}
+
 // Key "Function" + suffix; also gives the assignment target named by the value (-1, -1: none).
 struct Assignment {
     E_UnitType function = NADA;
@@ -206,7 +294,7 @@ Assignment ReadAssignment(int type, int unit, const char* suffix, const char* de
 void ReadSetting(int type, int unit, const char* key, char (&value)[kValueSize], const char* def) {
     char section[kSectionSize];
     SectionName(type, unit, section);
-    XP_ReadIniPref(kDravIniFile, section, key, value, def);
+    ReadIni(section, key, value, sizeof value, def);
 }
 
 // Assigns keys "Function<c>" for the characters of keys, each to control <c>.
@@ -534,7 +622,7 @@ E_UnitType of_GetAvionicsFunctionSpecial(int unit, int type, char* value, size_t
     if (type <= 0 || type >= QDDEV_TYPE_LIMIT) return NADA;
     char section[kSectionSize];
     SectionName(type, unit, section);
-    XP_ReadIniPref(kDravIniFile, section, key, value, value_size, def);
+    ReadIni(section, key, value, value_size, def);
     return of_switch_table(value);
 }
 
@@ -558,6 +646,9 @@ void RegisterQDModule(int type, int unit) {
     if (of_get_Device(type, unit, &found) != 1) return;
     const unsigned short u = static_cast<unsigned short>(unit);
     char value[kValueSize];
+    char sectionName[kSectionSize];
+    SectionName(type, unit, sectionName);
+    const SectionScope section(sectionName);
 
     switch (type) {
     case QDHW_AVX:

@@ -97,6 +97,29 @@ TEST_F(RegistryTest, AvionicsPageMovesRoundToTheFirstAssignedPosition) {
     EXPECT_EQ(avx->GetAvionicType(), COM1_DUAL);
 }
 
+TEST_F(RegistryTest, SectionIsReadAsTheSettingsFileReadsIt) {
+    bed->plug(QDHW_PBX);
+    WriteIni("[QDPBX_10]\r\nFunction4=NAV_LTS\r\n[QDPBX_1]\r\n;Function1=NAV_LTS\r\nFunction1=BEACON_LTS\r\n"
+             "Function2=\r\nFunction5=QDRSX_1_FUNC_COM1_DUAL\r\n[QDPBX_2]\r\nFunction3=TAXI_LTS\r\n");
+    Start();
+    RegisterQDModule(QDHW_PBX, 0);
+    QDPBX_Module* pbx = nullptr;
+    ASSERT_EQ(of_get_QDPBX(0, &pbx), 1);
+    EXPECT_EQ(pbx->GetFunction('1'), BEACON_LTS) << "commented lines are skipped";
+    EXPECT_EQ(pbx->GetFunction('2'), NADA);
+    EXPECT_EQ(pbx->GetFunction('3'), NADA) << "keys of the next section do not belong to this unit";
+    EXPECT_EQ(pbx->GetFunction('4'), NADA) << "[QDPBX_10] is not [QDPBX_1]";
+    EXPECT_EQ(pbx->GetFunction('5'), COM1_DUAL);
+    EXPECT_EQ(pbx->binding[4].targetKind, TARGET_QDRSX);
+    EXPECT_EQ(pbx->binding[4].targetUnit, 0);
+
+    // Outside a registration the same keys come straight from the file.
+    char value[64];
+    EXPECT_EQ(of_GetAvionicsFunction(0, QDHW_PBX, "1", value, sizeof value, "NAV_LTS"), BEACON_LTS);
+    EXPECT_EQ(of_GetAvionicsFunction(0, QDHW_PBX, "7", value, sizeof value, "NAV_LTS"), NAV_LTS);
+    EXPECT_EQ(of_GetAvionicsFunction(0, QDHW_PBX, "2", value, sizeof value, "NAV_LTS"), NADA);
+}
+
 TEST_F(RegistryTest, InputCallbackQueuesOneEventPerChangeAndDropsUnknownUnits) {
     bed->plug(QDHW_PBX);
     WriteIni("[QDPBX_1]\nFunction1=BEACON_LTS\n");

@@ -1,0 +1,277 @@
+// Module and unit-registry timings over one emulated unit of every model (the program restarts
+// itself under the umockdev preload when started without it).
+//
+//   InputLoopEmpty          the input flight loop's work with nothing queued.
+//   RefreshIdle             one refresh pass over all sixteen units when nothing changed; the
+//                           "reports_sent" counter must stay 0.
+//   RegisterAll             registering all sixteen units from a realistic DRAV.INI.
+//   InputToDataref          a button report written to the unit's node until the dataref holds the
+//                           new value: "queued_us" is the part up to the input ring (device
+//                           library thread), "frames" the input-loop passes needed after that.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "devlib/include/qddev.h"
+#include "hostsim.h"
+#include "modules/module_base.h"
+#include "plugin/unit_registry.h"
+#include "testbed.h"
+
+namespace {
+
+constexpr const char* kIni = R"([DEBUG]
+DebugEnabled=0
+
+[CONFIG]
+QKNBReverseFix=0
+
+[QDAVX_1]
+Function1=COM1_DUAL
+Function2=NAV1_DUAL
+Function3=ADF1_STANDBY
+Function4=XPDR
+Function5=ALTIMETER
+Function6=PREV
+Function7=NEXT
+Function8=
+
+[QDAVY_1]
+Function1=NAV2_DUAL
+Function2=COM2_DUAL
+Function3=FUNC_AP
+Function4=NEXT
+
+[QDRSX_1]
+FunctionL=COM1_COM2_TOGGLE
+FunctionR=NAV1_NAV2_TOGGLE
+Function1=COM1_DUAL
+Function2=COM2_DUAL
+Function3=NAV1_DUAL
+Function4=NAV2_DUAL
+Function5=XPDR
+
+[QDPBX_1]
+Function1=BEACON_LTS
+Function2=NAV_LTS
+Function3=STROBE_LTS
+Function4=TAXI_LTS
+Function5=PITOT_HEAT
+Function6=QDRSX_1_FUNC_COM1_DUAL
+Function7=FUEL_PUMP
+Function8=LANDING_GEAR
+
+[QDTGX_1]
+Function1=BEACON_LTS
+Function2=NAV_LTS
+Function3=STROBE_LTS
+Function4=TAXI_LTS
+Function5=PITOT_HEAT
+Function6=FUEL_PUMP
+Function7=AVIONICS_MASTER
+Function8=BATTERY_MASTER
+
+[QDGTP_1]
+FunctionW=ELEV_TRIM
+FunctionL=LANDING_GEAR
+FunctionS=FLAPS_UP_DOWN
+WHEEL_GAIN=3
+
+[QDGTP2_1]
+WHEEL1_GAIN=2
+WHEEL2_GAIN=4
+
+[QDAPC_1]
+Function1=AP_LNAV
+Function9=AP_DISENGAGE
+
+[QDKNB_1]
+Function1=AP_MASTER
+Function2=AP_HDG_HOLD
+FunctionA=AP_HEADING_ADJ
+FunctionB=AP_ALTITUDE_ADJ
+FunctionC=OBS1
+FunctionD=ALTIMETER
+
+[QDTHQ_1]
+FunctionA=THROTTLE_1
+FunctionB=THROTTLE_2
+FunctionC=PROP_1
+FunctionD=PROP_2
+FunctionE=MIXTURE_1
+FunctionF=FLAPS
+THROTTLE_REVERSE=0.1
+FLAP_NULL_ZONE=0.05
+
+[QDAPX_1]
+Function03=AP_MASTER
+
+[QDNDC_1]
+Function28=DECISION_HEIGHT
+
+[QDECP_1]
+Function01=BATTERY_MASTER
+
+[QDSSM_1]
+Function01=ENG_1_START
+
+[QDANP_1]
+Function1=ANP_MASTER_WARNING
+Colour1=RED
+Function2=ANP_MASTER_CAUTION
+Colour2=YELLOW
+Function3=BEACON_LTS
+Colour3=GREEN
+
+[QDIOB_1]
+InputFunction01=BEACON_LTS
+InputFunction02=TAXI_LTS
+InputSwitchTypeFunction02=SWITCH2WAY
+InputFunction03=STROBE_LTS
+InputOffStateFunction03=NAV_LTS
+InputSwitchTypeFunction03=SWITCH3WAY
+InputFunction05=EFIS_ND_MODE_MAP
+InputSwitchTypeFunction05=SELECTOR
+OutputFunction01=BEACON_LTS
+OutputFunction02=TAXI_LTS
+)";
+
+const int kModels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 17, 18, 19};
+
+// One simulator root, one unit of every model, the device library running and every unit
+// registered; built once for all benchmarks.
+struct World {
+    std::string root;
+    std::unique_ptr<qdtest::Testbed> bed;
+    qdtest::Unit* pbx = nullptr;
+
+    World() {
+        hostsim::Reset();
+        char tmpl[] = "/tmp/drav_bench_XXXXXX";
+        root = mkdtemp(tmpl);
+        hostsim::CreateRoot(root);
+        std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << kIni;
+        bed = std::make_unique<qdtest::Testbed>();
+        for (int type : kModels) {
+            qdtest::Unit& u = bed->plug(type);
+            if (type == 2) pbx = &u;
+        }
+        QDDev_Init(nullptr);
+        of_FindDevices();
+        DRAV_RegisterInputCallback();
+        of_RegisterUnits();
+        Drain();
+    }
+    ~World() {
+        QDDev_Terminate();
+        bed.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    // Lets everything the units reported or were sent settle.
+    void Drain() {
+        for (int i = 0; i < 50; ++i) {
+            if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    size_t SentCount() const {
+        size_t n = 0;
+        for (const auto& u : bed->units())
+            n += u->outputs().size();
+        return n;
+    }
+};
+
+World& TheWorld() {
+    static World world;
+    return world;
+}
+
+void InputLoopEmpty(benchmark::State& state) {
+    TheWorld();
+    for (auto _ : state) {
+        int handled = DRAV_ProcessInput();
+        benchmark::DoNotOptimize(handled);
+    }
+}
+BENCHMARK(InputLoopEmpty);
+
+void RefreshIdle(benchmark::State& state) {
+    World& w = TheWorld();
+    of_RefreshUnits();
+    w.Drain();
+    const size_t before = w.SentCount();
+    for (auto _ : state)
+        of_RefreshUnits();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    state.counters["units"] = 16;
+    state.counters["reports_sent"] = static_cast<double>(w.SentCount() - before);
+}
+BENCHMARK(RefreshIdle);
+
+void RegisterAll(benchmark::State& state) {
+    World& w = TheWorld();
+    for (auto _ : state)
+        of_RegisterUnits();
+    w.Drain();
+    state.counters["units"] = 16;
+}
+BENCHMARK(RegisterAll)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Waits (spinning: this is the latency being measured) until an input is queued; false after 2 s.
+bool WaitQueued() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (g_QD_Last_Input.Pending() == 0)
+        if (std::chrono::steady_clock::now() > deadline) return false;
+    return true;
+}
+
+void InputToDataref(benchmark::State& state) {
+    World& w = TheWorld();
+    const char* beacon = "sim/cockpit/electrical/beacon_lights_on";
+    double queued_us = 0;
+    double frames = 0;
+    for (auto _ : state) {
+        const int before = hostsim::GetInt(beacon);
+        const auto start = std::chrono::steady_clock::now();
+        w.pbx->press(1); // button 1 toggles the beacon
+        if (!WaitQueued()) {
+            state.SkipWithError("input never arrived");
+            break;
+        }
+        const auto queued = std::chrono::steady_clock::now();
+        int passes = 0;
+        while (hostsim::GetInt(beacon) == before && passes < 1000) {
+            ++passes;
+            if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+        }
+        const auto done = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(done - start).count());
+        queued_us += std::chrono::duration<double, std::micro>(queued - start).count();
+        frames += passes;
+        // The release changes nothing in the simulator; drain it outside the measurement.
+        w.pbx->release(1);
+        if (WaitQueued()) DRAV_ProcessInput();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["queued_us"] = queued_us / n;
+    state.counters["frames"] = frames / n;
+}
+BENCHMARK(InputToDataref)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qdtest::Testbed::EnsurePreload(argv)) return 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
