@@ -188,7 +188,7 @@ TEST_F(Library, WritesToAStalledUnitReturnAtOnceAndTerminateDoesNotHang) {
     const auto t0 = std::chrono::steady_clock::now();
     for (int k = 0; k < 26; ++k)
         EXPECT_EQ(QDAPC_SetDDisplayText(0, "12345"), 0u);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 50ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms); // a waiting call would hang here
     const auto t1 = std::chrono::steady_clock::now();
     EXPECT_EQ(QDDev_Terminate(), 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - t1, 3000ms);

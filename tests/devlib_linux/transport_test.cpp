@@ -169,7 +169,7 @@ TEST_F(Transport, FullQueueDiscardsWithoutBlockingAndKeepsOrder) {
                 k.feature ? k.conn->QueueFeatureReport(r, 7) : k.conn->QueueOutputReport(r, 7);
             EXPECT_EQ(rc, 0u);
         }
-        EXPECT_LT(std::chrono::steady_clock::now() - t0, 100ms);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms); // a blocking call would hang here
         auto* hc = dynamic_cast<qddev::HidrawConnection*>(k.conn);
         EXPECT_EQ(hc->Stats().discarded, 1u);
         EXPECT_EQ(hc->Stats().highest, k.limit);
@@ -223,7 +223,7 @@ TEST_F(Transport, UnplugWithReportsQueuedNeitherSpinsNorHangs) {
 
     const auto t0 = std::chrono::steady_clock::now();
     c->Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 900ms); // no waiting for the writer's limit
     EXPECT_EQ(c->Stats().dropped, 3u);
     EXPECT_EQ(c->Stats().pending, 0u);
     EXPECT_EQ(c->Stats().sent, 0u);
