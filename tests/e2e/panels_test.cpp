@@ -237,3 +237,36 @@ TEST_F(PanelsTest, DisableBlanksLampsAndReenableRedrawsThem) {
 
 } // namespace
 } // namespace e2e
+
+namespace e2e {
+namespace {
+
+using RegistrySeamsTest = DravTest;
+
+TEST_F(RegistrySeamsTest, ButtonNamingARadioStackMakesThatUnitShowTheValue) {
+    WriteIni("[QDRSX_1]\nFunction1=NAV1_DUAL\n[QDPBX_1]\nFunction1=QDRSX_1_FUNC_COM1_DUAL\n");
+    hostsim::SetInt("sim/cockpit/radios/com1_freq_hz", 12345);
+    hostsim::SetInt("sim/cockpit/radios/nav1_freq_hz", 11030);
+    qdtest::Unit& rsx = Plug(RSX);
+    qdtest::Unit& pbx = Plug(PBX);
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(RunUntil([&] { return DecodeSegments(Feature(rsx, 3)).find("110.30") != std::string::npos; }))
+        << DecodeSegments(Feature(rsx, 3));
+
+    pbx.press(1);
+    EXPECT_TRUE(RunUntil([&] { return DecodeSegments(Feature(rsx, 3)).find("123.45") != std::string::npos; }))
+        << DecodeSegments(Feature(rsx, 3));
+}
+
+TEST_F(RegistrySeamsTest, BrightnessKnobReachesEveryLampUnit) {
+    WriteIni("[QDKNB_1]\nFunctionA=DISP_BRIGHTNESS\n");
+    qdtest::Unit& knb = Plug(KNB);
+    qdtest::Unit& pbx = Plug(PBX);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Feature(pbx, 3).empty());
+    knb.turn(1, -3);
+    EXPECT_TRUE(RunUntil([&] { return !Feature(pbx, 3).empty() && !Feature(knb, 3).empty(); }));
+}
+
+} // namespace
+} // namespace e2e
