@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/wait.h>
+
+#include <csignal>
 #include <unistd.h>
 
 #include <sstream>
@@ -16,7 +19,12 @@ namespace {
 // Runs qdtool with the given arguments; the child inherits the preload and the
 // testbed's directory, and its ioctls are answered by this process's emulation.
 // Started without a shell: a sanitizer runtime in LD_PRELOAD does not suit /bin/sh.
-std::string RunQdtool(const std::string& args, int* status) {
+struct Child {
+    pid_t pid = -1;
+    int out = -1; // the child's stdout and stderr
+};
+
+Child Spawn(const std::string& args) {
     std::vector<std::string> words = {QDTOOL_PATH};
     std::istringstream in(args);
     for (std::string w; in >> w;)
@@ -25,7 +33,6 @@ std::string RunQdtool(const std::string& args, int* status) {
     for (std::string& w : words)
         argv.push_back(w.data());
     argv.push_back(nullptr);
-
     int pipefd[2];
     if (::pipe(pipefd) != 0) return {};
     const pid_t pid = ::fork();
@@ -38,14 +45,34 @@ std::string RunQdtool(const std::string& args, int* status) {
         ::_exit(127);
     }
     ::close(pipefd[1]);
-    std::string out;
-    char buf[512];
-    for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) > 0;)
-        out.append(buf, static_cast<size_t>(n));
-    ::close(pipefd[0]);
+    return {pid, pipefd[0]};
+}
+
+int Wait(Child& c) {
+    if (c.out >= 0) ::close(c.out);
     int st = 0;
-    ::waitpid(pid, &st, 0);
-    *status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    ::waitpid(c.pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+}
+
+// Reads the child's output until it contains want (true) or timeout/end (false).
+bool ReadUntil(Child& c, std::string& out, const std::string& want, int timeout_ms = 5000) {
+    while (out.find(want) == std::string::npos) {
+        pollfd p{c.out, POLLIN, 0};
+        if (::poll(&p, 1, timeout_ms) <= 0) return false;
+        char buf[512];
+        const ssize_t n = ::read(c.out, buf, sizeof buf);
+        if (n <= 0) return false;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+std::string RunQdtool(const std::string& args, int* status) {
+    Child c = Spawn(args);
+    std::string out;
+    ReadUntil(c, out, std::string(1, '\0'), 20000); // to the end of its output
+    *status = Wait(c);
     return out;
 }
 
@@ -95,6 +122,23 @@ TEST_F(Qdtool, WritesDisplaysLampsAndBrightness) {
     EXPECT_NE(status, 0);
     RunQdtool("lamps NOPE 0 1", &status);
     EXPECT_NE(status, 0);
+}
+
+TEST_F(Qdtool, MonitorPrintsDecodedRecordsUntilInterrupted) {
+    Unit& rsx = tb.plug(5);
+    Child c = Spawn("monitor");
+    std::string out;
+    ASSERT_TRUE(ReadUntil(c, out, "Ctrl-C")) << out;
+    rsx.turn(2, -3);
+    rsx.press(2);
+    Unit& pbx = tb.plug(2);
+    EXPECT_TRUE(ReadUntil(c, out, "right -3 switches 00")) << out;
+    EXPECT_TRUE(ReadUntil(c, out, "left +0 right +0 switches 02")) << out;
+    EXPECT_TRUE(ReadUntil(c, out, "QDPBX  0  attached")) << out;
+    pbx.unplug();
+    EXPECT_TRUE(ReadUntil(c, out, "QDPBX  0  removed")) << out;
+    ::kill(c.pid, SIGINT);
+    EXPECT_EQ(Wait(c), 0) << out;
 }
 
 } // namespace
