@@ -268,5 +268,25 @@ TEST_F(RegistrySeamsTest, BrightnessKnobReachesEveryLampUnit) {
     EXPECT_TRUE(RunUntil([&] { return !Feature(pbx, 3).empty() && !Feature(knb, 3).empty(); }));
 }
 
+TEST_F(RegistrySeamsTest, DebugSwitchesWriteTheDeviceReportAndPerOperationLines) {
+    WriteIni("[DEBUG]\nDebugEnabled=1\nDebugDeviceInfo=1\nDebugRegisterFunction=1\nDebugGetButtonFunction=1\n"
+             "DebugHandleInputFunction=1\nDebugSetDisplayFunction=1\n[QDPBX_1]\nFunction2=BEACON_LTS\n");
+    hostsim::SetInt(kBeacon, 1);
+    qdtest::PlugOptions options;
+    options.version = 0x0123;
+    qdtest::Unit& pbx = Plug(PBX, options);
+    ASSERT_TRUE(Start());
+    pbx.press(1);
+    EXPECT_TRUE(RunUntil([&] { return LogText().find("HandleInput") != std::string::npos; }));
+    const std::string log = LogText();
+    for (const char* line :
+         {"Device Information:\n", "Number of QDPBX Devices = 1\n", "Device = QDPBX Unit 1\n",
+          "Firmware Version = 0123\n", "QDPBX_Module::Register - PrevSwitchVals = 0000000000000000\n",
+          "QDPBX_Module::SetDisplay - Indicators = 0100000000000000\n",
+          "QDPBX_Module::GetButton - BtnState = 1000000000000000\n",
+          "QDPBX_Module::HandleInput -  Button = 0, Value = 1\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << log;
+}
+
 } // namespace
 } // namespace e2e
