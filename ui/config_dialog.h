@@ -1,7 +1,56 @@
 // The Assign Functions dialog.
 #pragma once
 
+#include <cstdint>
+
+#include "XPWidgetDefs.h"
 #include "plugin/dialog_state.h"
 
 // Creates the dialog (width and height in screen units) into gwidConfigDlgWidget.
 void CreateConfigDlgWidget(int width, int height);
+
+inline constexpr int kMaxDetectedUnits = 60;
+inline constexpr int kConfigRows = 30;
+inline constexpr int kConfigSliders = 4;
+
+struct DetectedUnit {
+    int type = 0;
+    int unit = 0; // 1-based
+};
+
+struct ConfigSlider {
+    XPWidgetID caption = nullptr;
+    XPWidgetID min_label = nullptr;
+    XPWidgetID value_label = nullptr;
+    XPWidgetID max_label = nullptr;
+    XPWidgetID scroll_bar = nullptr;
+    char key[32] = {};
+    int percent = 0;
+};
+
+// Dialog state, alive while the dialog exists.
+extern DetectedUnit gaUnitsDetected[kMaxDetectedUnits];
+extern int gnNumUnitsDetected;
+extern int gnDevIdxPick;
+extern char gaszSelHWUnit[32];
+extern XPWidgetID gwidDeviceSelPopup;
+extern XPWidgetID gawidFnSelCaption[kConfigRows];
+extern XPWidgetID gawidFnSelPopup[kConfigRows];
+extern char gaszFnSelConfigKey[kConfigRows][32];
+extern XPWidgetID gawidSpSelPopup[kConfigRows];
+extern char gaszSpSelConfigKey[kConfigRows][32];
+extern ConfigSlider gaSlider[kConfigSliders];
+
+int GetDetectedUnitsRefs();
+void SetupModuleConfig(int device_type, int unit_number);
+void ClearAllConfigWidgets();
+void InitFunctionSelectPopup(int row, const char* caption, const char* list, const char* value,
+                             const char* key);
+void InitSpecialSelectPopup(int row, const char* list, const char* value, const char* key);
+void InitSlider(int slider, const char* caption, int minimum, int value, int maximum, int percent,
+                const char* key);
+int DeviceSelectCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);
+int FunctionSelectCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);
+int SpecialSelectCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);
+int SliderCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);
+int ConfigDlgMsgHandler(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);

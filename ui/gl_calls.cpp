@@ -1,0 +1,43 @@
+#include "gl_calls.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace ui_gl {
+namespace {
+
+void* Find(const char* name) {
+#if defined(_WIN32)
+    HMODULE gl = GetModuleHandleA("opengl32.dll");
+    return gl ? reinterpret_cast<void*>(GetProcAddress(gl, name)) : nullptr;
+#else
+    return dlsym(RTLD_DEFAULT, name);
+#endif
+}
+
+template <typename F> void Bind(F& f, const char* name) {
+    f = reinterpret_cast<F>(Find(name));
+}
+
+Calls Load() {
+    Calls c;
+    Bind(c.Begin, "glBegin");
+    Bind(c.End, "glEnd");
+    Bind(c.Vertex2i, "glVertex2i");
+    Bind(c.TexCoord2f, "glTexCoord2f");
+    Bind(c.Color4f, "glColor4f");
+    c.ok = c.Begin && c.End && c.Vertex2i && c.TexCoord2f && c.Color4f;
+    return c;
+}
+
+} // namespace
+
+const Calls& GL() {
+    static const Calls calls = Load();
+    return calls;
+}
+
+} // namespace ui_gl
