@@ -41,7 +41,7 @@ TEST(SevenSegment, TextIsCutAndPaddedAndUnknownCharactersTakeAPosition) {
     EXPECT_EQ(Seven(nullptr, 2), (Bytes{0x00, 0x00}));
 }
 
-TEST(SevenSegment, TableQuirksAndSpecials) {
+TEST(SevenSegment, TableQuirksAndPunctuation) {
     EXPECT_EQ(Seven("9Rr", 3), (Bytes{0x67, 0x40, 0x50}));
     EXPECT_EQ(Seven(" -_=[]", 6), (Bytes{0x00, 0x40, 0x08, 0x48, 0x39, 0x0f}));
     EXPECT_EQ(Seven("0123456789", 10), (Bytes{0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d, 0x7d, 0x07, 0x7f, 0x67}));
