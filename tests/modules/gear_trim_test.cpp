@@ -15,10 +15,6 @@
 namespace {
 
 constexpr const char* kElevTrim = "sim/flightmodel/controls/elv_trim";
-constexpr const char* kAilTrim = "sim/flightmodel/controls/ail_trim";
-constexpr const char* kRudTrim = "sim/flightmodel/controls/rud_trim";
-constexpr const char* kGearHandle = "sim/cockpit/switches/gear_handle_status";
-constexpr const char* kFuelSelector = "sim/cockpit/engine/fuel_tank_selector";
 
 class GearTrimTest : public ::testing::Test {
   protected:
@@ -31,13 +27,6 @@ class GearTrimTest : public ::testing::Test {
         g_QDGTP2LandingLightsReverseFix = 0;
     }
     void TearDown() override { hostsim::Reset(); }
-
-    static int ButtonPresses(int button) {
-        int n = 0;
-        for (const auto& e : hostsim::CommandLog())
-            if (e.kind == hostsim::CommandKind::ButtonPress && e.number == button) ++n;
-        return n;
-    }
 };
 
 GearLampInput InAir(float r1, float r2, float r3) {
@@ -121,35 +110,6 @@ TEST_F(GearTrimTest, GTPReportsWheelThenRockerThenLever) {
     EXPECT_EQ(m.GetButton(&r, &v), -1);
 }
 
-TEST_F(GearTrimTest, GTPLeverDrivesGearHandleAndWheelTunesWithGain) {
-    QDGTP_Module m;
-    m.AssignFunction('W', ELEV_TRIM, -1, -1);
-    m.AssignFunction('L', LANDING_GEAR, -1, -1);
-    m.AssignFunction('S', FLAPS_UP_DOWN, -1, -1);
-    m.SetWheelGain(3);
-    EXPECT_EQ(m.GetFunction('W'), ELEV_TRIM);
-    EXPECT_EQ(m.GetFunction('L'), LANDING_GEAR);
-    EXPECT_EQ(m.GetFunction('S'), FLAPS_UP_DOWN);
-    EXPECT_EQ(m.GetFunction('X'), NADA);
-
-    hostsim::SetInt(kGearHandle, 1);
-    m.HandleInput(QDGTP_Module::CONTROL_LEVER, 1); // lever bit set: gear up
-    EXPECT_EQ(hostsim::GetInt(kGearHandle), 0);
-    m.HandleInput(QDGTP_Module::CONTROL_LEVER, -1);
-    EXPECT_EQ(hostsim::GetInt(kGearHandle), 1);
-
-    hostsim::SetFloat(kElevTrim, 0.0f);
-    m.HandleInput(QDGTP_Module::CONTROL_WHEEL, 2); // 2 detents x gain 3 = 6 steps of 0.005
-    EXPECT_NEAR(hostsim::GetFloat(kElevTrim), 0.03f, 1e-5);
-
-    // The rocker steps the flaps one notch per press: -1 is state 0 (flaps down button).
-    hostsim::ClearCommandLog();
-    m.HandleInput(QDGTP_Module::CONTROL_ROCKER, -1);
-    m.HandleInput(QDGTP_Module::CONTROL_ROCKER, 1);
-    EXPECT_EQ(ButtonPresses(48), 1);
-    EXPECT_EQ(ButtonPresses(47), 1);
-}
-
 TEST_F(GearTrimTest, GTPReassigningWheelToASwitchLeavesItUnbound) {
     QDGTP_Module m;
     m.AssignFunction('W', ELEV_TRIM, -1, -1);
@@ -203,55 +163,6 @@ TEST_F(GearTrimTest, GTP2ControlOrderAndThreePositionSwitch) {
     r.switches = 0x01 | 0x04;
     EXPECT_EQ(m.GetButton(&r, &v), QDGTP2_Module::CONTROL_SWITCH_RIGHT);
     EXPECT_EQ(v, 1);
-
-    m.AssignFunction('L', FUEL_FEED_LEFT, -1, -1);
-    m.AssignFunction('M', FUEL_FEED_ALL, -1, -1);
-    m.AssignFunction('N', FUEL_FEED_RIGHT, -1, -1);
-    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_RIGHT, 1);
-    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 3);
-    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_RIGHT, 0);
-    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 4);
-    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_LEFT, 1);
-    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 1);
-    m.HandleInput(QDGTP2_Module::CONTROL_SWITCH_LEFT, 0);
-    EXPECT_EQ(hostsim::GetInt(kFuelSelector), 4);
-}
-
-TEST_F(GearTrimTest, GTP2WheelsUseTheirOwnGainAndReverseFix) {
-    QDGTP2_Module m;
-    m.AssignFunction('G', AILERON_TRIM, -1, -1);
-    m.AssignFunction('H', ELEV_TRIM, -1, -1);
-    m.AssignFunction('I', RUDDER_TRIM, -1, -1);
-    m.SetWheelGain(QDGTP2_Module::WHEEL_AILERON, 2);
-    m.SetWheelGain(QDGTP2_Module::WHEEL_RUDDER, 99);
-    m.SetWheelGain(7, 5); // no such wheel
-    EXPECT_EQ(m.GetWheelGain(QDGTP2_Module::WHEEL_ELEVATOR), 1u);
-    EXPECT_EQ(m.GetWheelGain(QDGTP2_Module::WHEEL_RUDDER), 10u);
-
-    hostsim::SetFloat(kAilTrim, 0.0f);
-    hostsim::SetFloat(kElevTrim, 0.0f);
-    hostsim::SetFloat(kRudTrim, 0.0f);
-    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_A, 3); // 6 steps of 0.001
-    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_B, -1);
-    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_C, 1); // 10 steps of 0.001
-    EXPECT_NEAR(hostsim::GetFloat(kAilTrim), 0.006f, 1e-5);
-    EXPECT_NEAR(hostsim::GetFloat(kElevTrim), -0.005f, 1e-5);
-    EXPECT_NEAR(hostsim::GetFloat(kRudTrim), 0.010f, 1e-5);
-
-    g_QDGTP2AileronReverseFix = 1;
-    m.HandleInput(QDGTP2_Module::CONTROL_WHEEL_A, 3);
-    EXPECT_NEAR(hostsim::GetFloat(kAilTrim), 0.0f, 1e-5);
-}
-
-TEST_F(GearTrimTest, GTP2LampsHonourTheSwapFix) {
-    QDGTP2_Module m;
-    hostsim::SetInt("sim/flightmodel/failures/onground_any", 1);
-    hostsim::SetInt(kGearHandle, 1);
-    m.SetDisplay();
-    EXPECT_EQ(m.lastLamps, 0x10 | 0x40 | 0x04);
-    g_QDGTP2LandingLightsReverseFix = 1;
-    m.SetDisplay();
-    EXPECT_EQ(m.lastLamps, 0x20 | 0x80 | 0x08);
 }
 
 } // namespace
