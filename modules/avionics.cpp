@@ -355,16 +355,10 @@ int QDRSX_Module::GetButton(const void* data, int* value) {
         *value = vals->right;
         return 4;
     }
-    const unsigned now = vals->switches & 0x07u;
-    for (int bit = 0; bit < kButtons; ++bit) {
-        const unsigned mask = 1u << bit;
-        if ((now & mask) == (lastButtons & mask)) continue;
-        lastButtons = static_cast<unsigned char>(lastButtons ^ mask);
-        if (DRAV_DebugGetButton()) LogBits("QDRSX_Module::GetButton - BtnState", now);
-        *value = (now & mask) != 0 ? 1 : 0;
-        return bit;
-    }
-    return -1;
+    const auto now = static_cast<unsigned char>(vals->switches & 0x07u);
+    const int bit = ScanBits<unsigned char>(now, &lastButtons, kButtons, value);
+    if (bit >= 0 && DRAV_DebugGetButton()) LogBits("QDRSX_Module::GetButton - BtnState", now);
+    return bit;
 }
 
 void QDRSX_Module::HandleInput(int control, int value) {
