@@ -136,6 +136,11 @@ void HidrawPlatform::Run() {
                 HandleEvent(dev);
                 udev_device_unref(dev);
             }
+        } else if (fds[1].revents) {
+            // The monitor socket failed: keep the timer going without hot-plug rather
+            // than spin on an fd that stays in error.
+            std::fprintf(stderr, "qddev: udev monitor failed, units plugged in later are not seen\n");
+            fds[1].fd = -1;
         }
     }
 }
