@@ -64,7 +64,10 @@ bool OnConnect(tagQDDevHWType type, uint16_t index, tagEventToken token) {
     return true;
 }
 
+std::atomic<uint32_t> g_types_seen{0}; // bit n: a record of device type n arrived
+
 bool OnInput(tagQDDevHWType type, uint16_t, const void* data) {
+    g_types_seen |= 1u << type;
     g_seen.in_callback = true;
     if (type == QDHW_RSX) {
         const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -148,6 +151,37 @@ TEST_F(Library, DisplayWritesReachTheUnitByteForByteAndInputReachesTheCallback) 
     EXPECT_EQ(second.left, 0) << g_seen.inputs.size() << " records, switches " << int(first.switches)
                               << " then " << int(second.switches);
     EXPECT_EQ(second.switches, 0x01);
+}
+
+TEST_F(Library, EveryModelsInputReachesTheCallback) {
+    std::vector<Unit*> units;
+    for (int type : SupportedTypes())
+        units.push_back(&tb->plug(type));
+    Init();
+    g_types_seen = 0;
+    for (Unit* u : units) {
+        switch (u->type()) {
+        case 9:
+            u->lever(1, 200);
+            break;
+        case 14:
+            u->selector(1, 3);
+            break; // between detents nothing is delivered
+        case 17:
+            u->selector(2, 3);
+            break;
+        case 1:
+            u->turn(1, 1);
+            break;
+        default:
+            u->press(1);
+            break;
+        }
+    }
+    uint32_t want = 0;
+    for (int type : SupportedTypes())
+        want |= 1u << type;
+    EXPECT_TRUE(WaitFor([&] { return g_types_seen.load() == want; })) << std::hex << g_types_seen.load();
 }
 
 TEST_F(Library, ReplugKeepsTheUnitIndexAndReportsBothEvents) {

@@ -56,6 +56,24 @@ TEST_F(Transport, EnumeratesOnlyTheVendorsUnitsWithTheirIdentity) {
     EXPECT_NE(r.location, i.location);
 }
 
+TEST_F(Transport, EveryModelPresentsItsReportsAndState) {
+    for (int type : SupportedTypes())
+        tb->plug(type);
+    Start();
+    ASSERT_EQ(hotplug.arrivals(), SupportedTypes().size());
+    for (auto& conn : hotplug.arrived) {
+        const qddev::HidInfo& info = conn->Info();
+        const ModelLayout& m = *LayoutOf(info.product_id - 0x0100);
+        SCOPED_TRACE(m.name);
+        EXPECT_EQ(info.input_report_len, m.input_len);
+        EXPECT_EQ(info.output_report_len, m.output_len);
+        if (m.state_id) {
+            uint8_t state[16] = {m.state_id};
+            EXPECT_EQ(conn->GetFeatureReport(state, m.state_len), m.state_len);
+        }
+    }
+}
+
 TEST_F(Transport, HotplugArrivalAndRemovalCarryTheSameLocation) {
     Start();
     EXPECT_EQ(hotplug.arrivals(), 0u);
