@@ -364,5 +364,7 @@ int main(int argc, char** argv) {
     hostsim::UnloadPlugin();
     std::printf("[host] XPluginStop, unloaded\n");
     report.Report();
+    for (const auto& w : hostsim::HostWarnings())
+        std::printf("[host] warning: %s\n", w.c_str());
     return 0;
 }

@@ -202,6 +202,11 @@ const char* CommandKindName(CommandKind kind); // "key", "button-press", ... for
 std::string DebugLog();
 void ClearDebugLog();
 
+// What the host noticed about the plug-in's conduct, one line each, e.g. threads of the plug-in
+// still running after XPluginStop (the simulator unloads the library right after it, so such a
+// thread would crash it). Cleared by Reset.
+std::vector<std::string> HostWarnings();
+
 // ---------------------------------------------------------------------------------------------
 // Menus
 

@@ -205,6 +205,8 @@ struct Host {
     PluginRec* loaded = nullptr;
     int next_plugin_id = 1;
     std::vector<SentMessage> sent_messages;
+    std::vector<std::string> warnings;
+    int threads_at_load = 0;
 
     std::vector<std::unique_ptr<Widget>> widgets;
     Widget* widget_focus = nullptr;

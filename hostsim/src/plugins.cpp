@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,7 +91,22 @@ void Deliver(PluginRec* target, int from, int message, void* param) {
     if (target->receive != nullptr) target->receive(from, message, param);
 }
 
+int CountThreads() {
+    DIR* dir = opendir("/proc/self/task");
+    if (dir == nullptr) return 0;
+    int n = 0;
+    while (const dirent* e = readdir(dir)) {
+        if (e->d_name[0] != '.') ++n;
+    }
+    closedir(dir);
+    return n;
+}
+
 } // namespace
+
+std::vector<std::string> HostWarnings() {
+    return H().warnings;
+}
 
 void ForgetPluginCallbacks() {
     Host& h = H();
@@ -181,6 +197,7 @@ void Reset() {
     h.loaded = nullptr;
     h.next_plugin_id = 1;
     h.sent_messages.clear();
+    h.warnings.clear();
     h.widgets.clear();
     h.widget_focus = nullptr;
     h.error_callback = nullptr;
@@ -237,6 +254,7 @@ bool LoadPlugin(const std::string& path, std::string* error) {
         if (error != nullptr) *error = "a plug-in is already loaded";
         return false;
     }
+    h.threads_at_load = CountThreads();
     dlerror();
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
@@ -309,6 +327,11 @@ void UnloadPlugin() {
     if (p == nullptr) return;
     DisablePlugin();
     p->stop();
+    const int left = CountThreads() - h.threads_at_load;
+    if (left > 0) {
+        h.warnings.push_back(std::to_string(left) +
+                             " more thread(s) running after XPluginStop than before loading " + p->path);
+    }
     ForgetPluginCallbacks();
     dlclose(p->handle);
     p->handle = nullptr;

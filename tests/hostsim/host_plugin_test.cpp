@@ -152,6 +152,19 @@ TEST_F(HostPlugin, MissingCommandLeavesTheLogEmpty) {
     EXPECT_TRUE(hostsim::CommandLog().empty());
 }
 
+TEST_F(HostPlugin, ThreadsLeftAfterStopAreReported) {
+    Load();
+    ASSERT_TRUE(hostsim::EnablePlugin());
+    hostsim::UnloadPlugin();
+    EXPECT_TRUE(hostsim::HostWarnings().empty());
+    Load();
+    hostsim::SendMessage(0, 0x7F000001, 0); // the test plug-in starts a thread it never stops
+    hostsim::UnloadPlugin();
+    ASSERT_EQ(hostsim::HostWarnings().size(), 1u);
+    EXPECT_NE(hostsim::HostWarnings()[0].find("1 more thread(s) running after XPluginStop"),
+              std::string::npos);
+}
+
 TEST_F(HostPlugin, LoadFailuresAreReported) {
     std::string error;
     EXPECT_FALSE(hostsim::LoadPlugin(BAD_PLUGIN_PATH, &error));

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
@@ -138,7 +140,16 @@ PLUGIN_API void XPluginStop(void) {
     XPLMUnregisterDataAccessor(g_counter_ref);
 }
 
+// Test message: leave a thread running past XPluginStop. It runs pause() in the C library, not
+// in this plug-in's code, so unloading the plug-in does not pull the code from under it.
+constexpr int kMsgStartStrayThread = 0x7F000001;
+
 PLUGIN_API void XPluginReceiveMessage(XPLMPluginID, int message, void*) {
     g_messages++;
     g_last_message = message;
+    if (message == kMsgStartStrayThread) {
+        pthread_t thread;
+        auto entry = reinterpret_cast<void* (*)(void*)>(reinterpret_cast<void*>(&pause));
+        if (pthread_create(&thread, nullptr, entry, nullptr) == 0) pthread_detach(thread);
+    }
 }
