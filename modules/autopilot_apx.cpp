@@ -189,9 +189,9 @@ void QDAPX_Module::HandleInput(int control, int value) {
 }
 
 void QDAPX_Module::Refresh() {
-    // The displays are read in order up to the first unassigned one.
-    for (int i = 0; i < kDisplays && displays[i] != nullptr; ++i)
-        displays[i]->GetFly();
+    // Every assigned display follows the simulator, even behind an unassigned one.
+    for (Avionic* value : displays)
+        if (value != nullptr) value->GetFly();
     for (Fly_subsystem& b : binding)
         if (b.GetUnitType() != NADA) b.GetFly();
     SetDisplay();

@@ -1,9 +1,9 @@
 #include "modules/avionics.h"
 
-#include "modules/avionics_util.h"
 #include <cstdio>
 #include <cstring>
 
+#include "modules/avionics_util.h"
 #include "plugin/custom_datarefs.h"
 #include "plugin/log.h"
 #include "qddev.h"

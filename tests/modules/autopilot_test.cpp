@@ -134,8 +134,11 @@ TEST_F(AutopilotModuleTest, ApcTunesItsDisplaysAndLightsButtonLamps) {
     EXPECT_FLOAT_EQ(hostsim::GetFloat("sim/cockpit/autopilot/airspeed"), 165.0f);
     m.Refresh();
     EXPECT_EQ(m.lastLamps, 0x80);
-    // Refresh stops at the unassigned display A; the tuned text is shown all the same.
     EXPECT_STREQ(m.lastTexts[2], "  165");
+    // Display A is unassigned: C still follows the simulator's own changes.
+    hostsim::SetFloat("sim/cockpit/autopilot/airspeed", 180.0f);
+    m.Refresh();
+    EXPECT_STREQ(m.lastTexts[2], "  180");
     hostsim::SetInt("sim/cockpit/electrical/avionics_on", 0);
     m.Refresh();
     EXPECT_EQ(m.lastLamps, 0);
