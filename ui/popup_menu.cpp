@@ -167,7 +167,7 @@ int ItemAtPosition(const XSBPopupMenu_t& m, int position) {
 void MenuDraw(XPLMWindowID, void* ref) {
     const auto* m = static_cast<const XSBPopupMenu_t*>(ref);
     const auto& gl = ui_gl::GL();
-    if (m == nullptr || !gl.ok) return;
+    if (m == nullptr) return;
     int mx = 0, my = 0;
     XPLMGetMouseLocation(&mx, &my);
     const int hot = ItemAtPosition(*m, PositionAt(*m, mx - m->left, my - m->top));
@@ -176,7 +176,7 @@ void MenuDraw(XPLMWindowID, void* ref) {
     if (texture != 0) {
         XPLMSetGraphicsState(0, 1, 0, 0, 1, 0, 0);
         XPLMBindTexture2d(texture, 0);
-        gl.Color4f(1, 1, 1, 1);
+        if (gl.ok) gl.Color4f(1, 1, 1, 1);
         DrawStretchedQuad(m->left - 8, m->bottom - 13, m->right + 8, m->top + 2, 70, 82, 100, 112, 315, 329,
                           339, 357);
     } else {
