@@ -20,6 +20,7 @@ void QDAPC_Module::AssignFunction(char key, E_UnitType function, int targetUnit,
         BindAvionic(&place, function);
     } else if (key >= '1' && key <= '9') {
         BindSwitch(binding[key - '1'], function, targetUnit, targetKind);
+        if (key - '1' == kDisengageBar && barPushPending) PushDisengageBar();
     }
 }
 
@@ -33,6 +34,10 @@ E_UnitType QDAPC_Module::GetFunction(char key) {
 }
 
 void QDAPC_Module::PushDisengageBar() {
+    // The registry binds the controls after registering the unit: at the first registration the
+    // bar has no function yet, so its position goes out once the function is bound.
+    barPushPending = binding[kDisengageBar].GetUnitType() == NADA;
+    if (barPushPending) return;
     binding[kDisengageBar].SetFly(
         (lastButtons2 & 1u) == 0 ? Fly_subsystem::ACTION_ON : Fly_subsystem::ACTION_OFF, 0, 0);
 }

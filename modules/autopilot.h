@@ -39,6 +39,8 @@ class QDAPC_Module : public QD_Abstract_Module {
     unsigned char lastButtons = 0;  // switches 1 to 8
     unsigned char lastButtons2 = 0; // bit 0: switch 9, the disengage bar
     unsigned char lastLamps = 0;
+    // The bar's position still has to reach the simulator (registered before it was bound).
+    bool barPushPending = false;
 
   private:
     void SendBlanks();
@@ -76,11 +78,14 @@ class QDAPX_Module : public QD_Abstract_Module {
     // APX_Disabled as this unit last saw it: each unit must resend everything when another
     // plug-in hands the panel back, not only the first one to notice.
     int APX_Disabled_Previous_Value = 0;
+    // The bar's position still has to reach the simulator (registered before it was bound).
+    bool barPushPending = false;
 
   private:
     void SendBlanks();
     void HandleX737(int control, int value);
     void PushLatchingSwitches();
+    void PushDisengageBar();
 };
 
 class QDNDC_Module : public QD_Abstract_Module {

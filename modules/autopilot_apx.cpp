@@ -97,6 +97,7 @@ void QDAPX_Module::AssignFunction(char key, E_UnitType function, int targetUnit,
         BindAvionic(&place, function);
     } else if (k >= 0 && k < kSwitches) {
         BindSwitch(binding[k], function, targetUnit, targetKind);
+        if (k == kDisengageBar && barPushPending) PushDisengageBar();
     }
 }
 
@@ -118,8 +119,17 @@ void QDAPX_Module::PushLatchingSwitches() {
         for (int control : {4, 14, 23})
             RunCommand((lastSwitches & (1u << control)) != 0 ? CommandOnRefs : CommandOffRefs, control);
     } else {
-        binding[kDisengageBar].SetFly(barDown ? Fly_subsystem::ACTION_OFF : Fly_subsystem::ACTION_ON, 0, 0);
+        PushDisengageBar();
     }
+}
+
+void QDAPX_Module::PushDisengageBar() {
+    // The registry binds the controls after registering the unit: at the first registration the
+    // bar has no function yet, so its position goes out once the function is bound.
+    barPushPending = g_Enable_x737_Commands == 0 && binding[kDisengageBar].GetUnitType() == NADA;
+    if (barPushPending || g_Enable_x737_Commands != 0) return;
+    const bool barDown = (lastSwitches & (1u << kDisengageBar)) != 0;
+    binding[kDisengageBar].SetFly(barDown ? Fly_subsystem::ACTION_OFF : Fly_subsystem::ACTION_ON, 0, 0);
 }
 
 void QDAPX_Module::Register(unsigned short unit_index) {

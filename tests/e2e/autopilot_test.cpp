@@ -85,6 +85,7 @@ TEST_F(AutopilotTest, ApcDisengageBarClearMeansDisengaged) {
     ASSERT_TRUE(Start());
     const int disengaged = Presses(kJoyDisengage);
     const int nothing = Presses(kJoyNothing);
+    EXPECT_EQ(disengaged, 1) << "the lifted bar is pushed when the unit is first registered";
 
     apc.press(9); // bar pushed down: the autopilot may engage
     EXPECT_TRUE(RunUntil([&] { return Presses(kJoyNothing) == nothing + 1; }));
@@ -169,6 +170,7 @@ TEST_F(AutopilotTest, ApxDrivesX737Commands) {
     // Switching x737 support on registers the panel again and pushes its latching switches.
     hostsim::SendMessage(1, kX737On, 0);
     EXPECT_TRUE(RunUntil([&] { return Once("x737/mcp/AP_DISCONNECT_ON") == 1; }));
+    const int simDisengage = Presses(kJoyDisengage);
     EXPECT_EQ(Once("x737/mcp/ATHR_ARM_OFF"), 1);
     EXPECT_EQ(Once("x737/mcp/FD_A_OFF"), 1);
     EXPECT_EQ(Once("x737/mcp/FD_B_OFF"), 1);
@@ -186,7 +188,7 @@ TEST_F(AutopilotTest, ApxDrivesX737Commands) {
     EXPECT_TRUE(RunUntil([&] { return Once("x737/mcp/CMDA_TOGGLE") == 1; }));
     Settle();
     EXPECT_EQ(Once("x737/mcp/VNAV_TOGGLE"), 1);
-    EXPECT_EQ(Presses(kJoyDisengage), 0) << "the simulator's own commands are not used";
+    EXPECT_EQ(Presses(kJoyDisengage), simDisengage) << "the simulator's own commands are not used";
 }
 
 TEST_F(AutopilotTest, NavDisplaySelectorsTogglesAndKnobs) {

@@ -94,6 +94,15 @@ TEST_F(AutopilotModuleTest, ApcDisengageBarClearMeansDisengagedAtRegistrationAnd
     m.Register(0); // no unit answers: the bar reads clear (lifted)
     EXPECT_EQ(DisengagePresses(), std::vector<int>{1});
 
+    // In the registry's order (register, then bind) the position goes out once bound.
+    QDAPC_Module first;
+    hostsim::ClearCommandLog();
+    first.Register(1);
+    EXPECT_TRUE(DisengagePresses().empty());
+    first.AssignFunction('9', AP_DISENGAGE, -1, -1);
+    first.AssignFunction('9', AP_DISENGAGE, -1, -1);
+    EXPECT_EQ(DisengagePresses(), std::vector<int>{1});
+
     hostsim::ClearCommandLog();
     m.HandleInput(QDAPC_Module::kDisengageBar, 1); // bar pushed down: not disengaged
     m.HandleInput(QDAPC_Module::kDisengageBar, 0); // bar lifted: disengage
@@ -148,9 +157,11 @@ TEST_F(AutopilotModuleTest, ApcTunesItsDisplaysAndLightsButtonLamps) {
 
 TEST_F(AutopilotModuleTest, ApxSwitchKindsWithoutX737) {
     QDAPX_Module m;
+    hostsim::ClearCommandLog();
     m.Register(0);
-    m.AssignFunction(22, AP_DISENGAGE, -1, -1);
+    m.AssignFunction(22, AP_DISENGAGE, -1, -1); // bar clear: disengage once bound
     m.AssignFunction(2, AP_MASTER, -1, -1);
+    EXPECT_EQ(DisengagePresses(), std::vector<int>{1});
     EXPECT_EQ(m.GetFunction(22), AP_DISENGAGE);
     EXPECT_EQ(m.GetFunction(24), NADA);
     hostsim::ClearCommandLog();
