@@ -3,6 +3,7 @@
 //   xphost [--root DIR] [--ini FILE] [--seconds S | --frames N] [--frame-time S]
 //          [--message FROM:NUM:PARAM@SECOND]... [--remove-dataref NAME]... [--fake-plugin SIGNATURE]...
 //          PLUGIN.xpl
+#include "XPLMPlugin.h"
 #include "hostsim.h"
 
 #include <algorithm>
@@ -250,7 +251,10 @@ class Reporter {
         const auto sent = hostsim::SentMessages();
         for (size_t k = messages_done_; k < sent.size(); ++k) {
             const auto& m = sent[k];
-            std::printf("[message] sent to %d: 0x%08X", m.to, static_cast<unsigned>(m.message));
+            char signature[256] = "";
+            if (m.to >= 0) XPLMGetPluginInfo(m.to, nullptr, nullptr, signature, nullptr);
+            std::printf("[message] sent to %d%s%s%s: 0x%08X", m.to, signature[0] != '\0' ? " (" : "",
+                        signature, signature[0] != '\0' ? ")" : "", static_cast<unsigned>(m.message));
             if (!m.text.empty()) {
                 std::printf(" \"%s\"", m.text.c_str());
             } else {
