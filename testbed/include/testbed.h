@@ -65,7 +65,7 @@ const ModelLayout* LayoutOf(int type);
 // Every supported type number: 1-9, 11-14, 17-19.
 const std::vector<int>& SupportedTypes();
 // The HID report descriptor an emulated unit of this layout presents.
-std::vector<uint8_t> ReportDescriptor(const ModelLayout& layout, uint16_t output_len);
+std::vector<uint8_t> ReportDescriptor(const ModelLayout& layout, uint16_t output_len, bool report_ids = true);
 
 struct PlugOptions {
     uint16_t version = 0x0100; // bcdDevice
@@ -73,6 +73,7 @@ struct PlugOptions {
     uint16_t output_len = 0;   // QD-IOB: output report length (default 10)
     uint16_t product_id = 0;   // 0 = the model's own; set to emulate unknown products
     uint16_t vendor_id = kVendorId;
+    bool no_report_ids = false; // firmware without report IDs (input-only models: QD-THQ)
 };
 
 class Testbed;

@@ -29,10 +29,10 @@ namespace {
 
 constexpr uint8_t kInputId = 1; // every model's input report carries ID 1
 
-// HID report descriptor: one vendor collection, every report as 8-bit fields.
 } // namespace
 
-std::vector<uint8_t> ReportDescriptor(const ModelLayout& m, uint16_t output_len) {
+// One vendor collection, every report as 8-bit fields.
+std::vector<uint8_t> ReportDescriptor(const ModelLayout& m, uint16_t output_len, bool report_ids) {
     std::vector<uint8_t> d = {0x06, 0x00, 0xFF, // Usage Page (vendor)
                               0x09, 0x01,       // Usage 1
                               0xA1, 0x01,       // Collection (Application)
@@ -41,7 +41,8 @@ std::vector<uint8_t> ReportDescriptor(const ModelLayout& m, uint16_t output_len)
                               0x75, 0x08};      // Report Size 8
     auto report = [&](uint8_t id, uint8_t len, uint8_t main_item) {
         if (len < 2) return;
-        d.insert(d.end(), {0x85, id, 0x09, 0x01, 0x95, static_cast<uint8_t>(len - 1), main_item, 0x02});
+        if (report_ids) d.insert(d.end(), {0x85, id});
+        d.insert(d.end(), {0x09, 0x01, 0x95, static_cast<uint8_t>(len - 1), main_item, 0x02});
     };
     report(kInputId, m.input_len, 0x81);
     if (m.state_id) report(m.state_id, m.state_len, 0xB1);
@@ -296,10 +297,12 @@ gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     u.queue.pop_front();
     uint8_t bell;
     if (u.doorbell_out >= 0 && ::read(u.doorbell_out, &bell, 1) != 1) {
-        // The bell byte is not there yet; poll() would miss the next report otherwise.
+        // Not expected: the host reads after poll() saw this report's bell.
     }
-    const size_t n = std::min(r.size(), static_cast<size_t>(arg->data_len));
-    std::memcpy(arg->data, r.data(), n);
+    // Without report IDs the kernel hands over the payload alone.
+    const size_t skip = u.opt.no_report_ids ? 1 : 0;
+    const size_t n = std::min(r.size() - skip, static_cast<size_t>(arg->data_len));
+    std::memcpy(arg->data, r.data() + skip, n);
     umockdev_ioctl_client_complete(client, static_cast<long>(n), 0);
     return TRUE;
 }
@@ -393,7 +396,11 @@ Unit::Unit(Testbed& tb, const ModelLayout& layout, const PlugOptions& opt, int p
     impl_->opt = opt_;
     impl_->input.assign(layout.input_len, 0);
     impl_->input[0] = kInputId;
-    impl_->descriptor = ReportDescriptor(layout, impl_->output_len());
+    if (opt_.no_report_ids && (layout.state_id || !layout.features.empty() || layout.output_id)) {
+        std::fprintf(stderr, "testbed: %s has more than one report and needs report IDs\n", layout.name);
+        std::abort();
+    }
+    impl_->descriptor = ReportDescriptor(layout, impl_->output_len(), !opt_.no_report_ids);
 }
 
 Unit::~Unit() {

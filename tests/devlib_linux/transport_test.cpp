@@ -127,6 +127,23 @@ TEST_F(Transport, InputArrivesInOrderOneReportPerRead) {
     EXPECT_EQ(in.reports[30], (std::vector<uint8_t>{1, 0, 0, 0x04}));
 }
 
+TEST_F(Transport, InputWithoutReportIdsGetsByteZeroAdded) {
+    PlugOptions opt;
+    opt.no_report_ids = true;
+    Unit& thq = tb->plug(9, opt);
+    Start();
+    qddev::HidrawConnection* c = hotplug.conn(0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_FALSE(c->Caps().uses_ids);
+    EXPECT_EQ(c->Info().input_report_len, 8);
+    RecordingInput in;
+    c->StartInput(&in);
+    thq.lever(6, 0xAB);
+    ASSERT_TRUE(WaitFor([&] { return in.count() == 1; }));
+    std::lock_guard<std::mutex> lock(in.mu);
+    EXPECT_EQ(in.reports[0], (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xAB, 0}));
+}
+
 TEST_F(Transport, FeatureReportsAndOutputWritesReachTheUnitByteForByte) {
     Unit& rsx = tb->plug(5);
     Unit& anp = tb->plug(18);
