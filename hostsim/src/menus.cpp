@@ -92,7 +92,8 @@ bool PickMenuItem(const std::string& path) {
             if (!menu->alive) return false;
             continue;
         }
-        if (!item.enabled) return false;
+        // An item that holds a sub-menu only opens it.
+        if (!item.enabled || item.submenu >= 0) return false;
         if (item.command != nullptr) {
             XPLMCommandOnce(item.command);
             return true;

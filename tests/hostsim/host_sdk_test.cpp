@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <fstream>
@@ -356,6 +357,93 @@ TEST_F(HostSdk, EveryDeclaredFunctionIsExported) {
     EXPECT_GT(names.size(), 170u);
     for (const auto& name : names)
         EXPECT_NE(dlsym(RTLD_DEFAULT, name.c_str()), nullptr) << name;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows and menus
+
+int g_clicks = 0;
+int CountClick(XPLMWindowID, int, int, XPLMMouseStatus, void*) {
+    return ++g_clicks;
+}
+void NoDraw(XPLMWindowID, void*) {}
+
+TEST_F(HostSdk, CreateWindowExReadsOnlyTheCallersStructVersion) {
+    // An older caller's struct ends after the refcon: nothing past it may be read.
+    void* block = std::malloc(XPLM_CREATE_WINDOW_T_LEGACY_SIZE);
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 0, XPLM_CREATE_WINDOW_T_LEGACY_SIZE);
+    auto* legacy = static_cast<XPLMCreateWindow_t*>(block);
+    legacy->structSize = XPLM_CREATE_WINDOW_T_LEGACY_SIZE;
+    legacy->left = 10;
+    legacy->top = 200;
+    legacy->right = 110;
+    legacy->bottom = 100;
+    legacy->visible = 1;
+    legacy->drawWindowFunc = NoDraw;
+    legacy->handleMouseClickFunc = CountClick;
+    XPLMWindowID w = XPLMCreateWindowEx(legacy);
+    std::free(block);
+    ASSERT_NE(w, nullptr);
+
+    XPLMCreateWindow_t modern{};
+    modern.structSize = sizeof(modern);
+    modern.visible = 0;
+    modern.decorateAsFloatingWindow = xplm_WindowDecorationRoundRectangle;
+    modern.layer = xplm_WindowLayerFloatingWindows;
+    modern.handleRightClickFunc = CountClick;
+    XPLMWindowID m = XPLMCreateWindowEx(&modern);
+    ASSERT_NE(m, nullptr);
+
+    const auto windows = hostsim::Windows();
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_FALSE(windows[0].modern);
+    EXPECT_TRUE(windows[1].modern);
+    EXPECT_EQ(windows[0].top, 200);
+    g_clicks = 0;
+    EXPECT_TRUE(hostsim::ClickWindow(0, 50, 150, xplm_MouseDown));
+    EXPECT_EQ(g_clicks, 1);
+    EXPECT_EQ(XPLMGetWindowIsVisible(m), 0);
+    XPLMDestroyWindow(w);
+    XPLMDestroyWindow(w); // twice is harmless
+    EXPECT_FALSE(hostsim::Windows()[0].alive);
+    EXPECT_FALSE(hostsim::ClickWindow(0, 50, 150, xplm_MouseDown));
+    int left = -1;
+    XPLMGetWindowGeometry(w, &left, nullptr, nullptr, nullptr);
+    EXPECT_EQ(left, -1);
+}
+
+std::vector<intptr_t> g_picked;
+void PickHandler(void* menu_ref, void* item_ref) {
+    g_picked.push_back(reinterpret_cast<intptr_t>(menu_ref) * 100 + reinterpret_cast<intptr_t>(item_ref));
+}
+
+TEST_F(HostSdk, MenusArePickedByPath) {
+    g_picked.clear();
+    XPLMMenuID plugins = XPLMFindPluginsMenu();
+    const int top = XPLMAppendMenuItem(plugins, "Top", nullptr, 0);
+    XPLMMenuID menu = XPLMCreateMenu("Top", plugins, top, PickHandler, reinterpret_cast<void*>(intptr_t{1}));
+    XPLMAppendMenuItem(menu, "First", reinterpret_cast<void*>(intptr_t{1}), 0);
+    XPLMAppendMenuSeparator(menu);
+    const int sub_item = XPLMAppendMenuItem(menu, "More", nullptr, 0);
+    XPLMMenuID sub =
+        XPLMCreateMenu("More", menu, sub_item, PickHandler, reinterpret_cast<void*>(intptr_t{2}));
+    XPLMAppendMenuItem(sub, "Deep", reinterpret_cast<void*>(intptr_t{5}), 0);
+    EXPECT_EQ(XPLMCreateMenu("Bad", menu, 99, PickHandler, nullptr), nullptr);
+
+    EXPECT_TRUE(hostsim::PickMenuItem("Plugins/Top/First"));
+    EXPECT_TRUE(hostsim::PickMenuItem("Plugins/Top/More/Deep"));
+    EXPECT_FALSE(hostsim::PickMenuItem("Plugins/Top/More")); // a sub-menu, not an item
+    EXPECT_FALSE(hostsim::PickMenuItem("Plugins/Other/First"));
+    EXPECT_EQ(g_picked, (std::vector<intptr_t>{101, 205}));
+
+    XPLMEnableMenuItem(menu, 0, 0);
+    EXPECT_FALSE(hostsim::PickMenuItem("Plugins/Top/First"));
+    XPLMRemoveMenuItem(menu, 0);
+    const auto menus = hostsim::Menus();
+    ASSERT_EQ(menus.size(), 3u);
+    EXPECT_EQ(menus[2].path, "Plugins/Top/More"); // still attached after the shift
+    EXPECT_TRUE(hostsim::PickMenuItem("Plugins/Top/More/Deep"));
 }
 
 // ---------------------------------------------------------------------------------------------
