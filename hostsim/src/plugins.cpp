@@ -331,6 +331,8 @@ void UnloadPlugin() {
     if (left > 0) {
         h.warnings.push_back(std::to_string(left) +
                              " more thread(s) running after XPluginStop than before loading " + p->path);
+        // Said at once as well: such a thread usually crashes the process right after dlclose.
+        std::fprintf(stderr, "[hostsim] warning: %s\n", h.warnings.back().c_str());
     }
     ForgetPluginCallbacks();
     dlclose(p->handle);
