@@ -202,9 +202,10 @@ const char* CommandKindName(CommandKind kind); // "key", "button-press", ... for
 std::string DebugLog();
 void ClearDebugLog();
 
-// What the host noticed about the plug-in's conduct, one line each, e.g. threads of the plug-in
-// still running after XPluginStop (the simulator unloads the library right after it, so such a
-// thread would crash it). Cleared by Reset.
+// What the host noticed about the plug-in's conduct, one line each (also printed to stderr at
+// once). So far: more threads running after XPluginStop than before the plug-in was loaded, which
+// usually means a plug-in thread outlives it (the simulator unloads the library right after, so
+// such a thread crashes it); threads the test itself started meanwhile count too. Cleared by Reset.
 std::vector<std::string> HostWarnings();
 
 // ---------------------------------------------------------------------------------------------
