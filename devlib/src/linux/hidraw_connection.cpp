@@ -213,13 +213,14 @@ std::unique_ptr<HidrawConnection> HidrawConnection::Open(const char* devnode, co
 
     c->out_ = std::make_shared<OutgoingQueue>(c->devnode_);
     std::shared_ptr<OutgoingQueue> out = c->out_;
-    std::thread([out] { out->Run(); }).detach();
+    c->writer_ = std::thread([out] { out->Run(); });
     return c;
 }
 
 HidrawConnection::~HidrawConnection() {
     Stop();
     if (reader_.joinable()) reader_.detach(); // only when Stop ran on the reader itself
+    if (writer_.joinable()) writer_.detach();
     if (fd_ >= 0) ::close(fd_);
     if (wake_fd_ >= 0) ::close(wake_fd_);
 }
@@ -308,7 +309,10 @@ void HidrawConnection::Stop() {
         out_->RequestStop();
         // A unit that never answers a send must not hold up the caller: the writer
         // then finishes (and drops its reports) on its own.
-        out_->WaitFinished(kWriterStopWait);
+        if (out_->WaitFinished(kWriterStopWait))
+            writer_.join();
+        else
+            writer_.detach();
     }
 }
 

@@ -81,6 +81,7 @@ class HidrawConnection final : public HidConnection {
     std::atomic<uint64_t> read_calls_{0};
     std::mutex stop_mu_;
     std::shared_ptr<OutgoingQueue> out_; // shared with the writer thread
+    std::thread writer_;
 };
 
 class HidrawPlatform final : public HidPlatform {
