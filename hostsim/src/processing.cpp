@@ -87,7 +87,7 @@ void RunFrames(int frames) {
     Host& h = H();
     for (int k = 0; k < frames; ++k) {
         h.frame++;
-        h.now = h.frame * h.frame_time;
+        h.now += h.frame_time; // accumulated, so a changed frame time never moves the clock back
         RunFlightLoops();
         DrawWindows();
     }
