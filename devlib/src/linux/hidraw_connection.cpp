@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -179,6 +180,59 @@ class OutgoingQueue {
     WriterStats stats_;
 };
 
+namespace {
+
+// Writers that were still inside a send when their unit was stopped. Their code lives in
+// this library, and the library may be unloaded soon after QDDev_Terminate (the plug-in
+// is unloaded): so they are kept here and joined when the library's static objects go,
+// at unload or exit. A stalled USB transfer fails within the kernel's 5 s control
+// timeout, so the wait is bounded.
+constexpr auto kUnloadWait = std::chrono::milliseconds(6000);
+
+class LeftBehindWriters {
+  public:
+    ~LeftBehindWriters() {
+        const auto deadline = std::chrono::steady_clock::now() + kUnloadWait;
+        std::lock_guard<std::mutex> lock(mu_);
+        for (Entry& e : entries_) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (e.queue->WaitFinished(std::max(left, std::chrono::milliseconds(0))))
+                e.thread.join();
+            else
+                e.thread.detach(); // stuck beyond any transfer timeout: nothing else to do
+        }
+    }
+    void Add(std::shared_ptr<OutgoingQueue> queue, std::thread thread) {
+        std::lock_guard<std::mutex> lock(mu_);
+        // Forget the ones that have finished meanwhile.
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            if (it->queue->WaitFinished(std::chrono::milliseconds(0))) {
+                it->thread.join();
+                it = entries_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        entries_.push_back(Entry{std::move(queue), std::move(thread)});
+    }
+
+  private:
+    struct Entry {
+        std::shared_ptr<OutgoingQueue> queue;
+        std::thread thread;
+    };
+    std::mutex mu_;
+    std::vector<Entry> entries_;
+};
+
+LeftBehindWriters& LeftBehind() {
+    static LeftBehindWriters writers;
+    return writers;
+}
+
+} // namespace
+
 std::unique_ptr<HidrawConnection> HidrawConnection::Open(const char* devnode, const HidInfo& identity) {
     std::unique_ptr<HidrawConnection> c(new HidrawConnection());
     c->info_ = identity;
@@ -312,7 +366,7 @@ void HidrawConnection::Stop() {
         if (out_->WaitFinished(kWriterStopWait))
             writer_.join();
         else
-            writer_.detach();
+            LeftBehind().Add(out_, std::move(writer_));
     }
 }
 
