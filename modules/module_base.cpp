@@ -9,6 +9,11 @@
 #include "simlink/avionic.h"
 #include "simlink/simlink_table.h"
 
+std::mutex& DRAV_InputStateMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 void QD_Abstract_Module::Register(unsigned short unit_index) {
     unit = unit_index;
     Clear();

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "plugin/globals.h"
 #include "simlink/catalogue.h"
@@ -76,6 +77,11 @@ class QD_Abstract_AvionicDevice : public QD_Abstract_Module, public AvionicsUnit
     QD_Abstract_AvionicDevice& operator=(const QD_Abstract_AvionicDevice&) = default;
     ~QD_Abstract_AvionicDevice() = default;
 };
+
+// Held by the input callback while it looks a module up and runs its GetButton (device library's
+// thread), and on the main thread while module arrays move or a Register stores the previous
+// control state: those are the only places the two threads meet on a module. Held briefly only.
+std::mutex& DRAV_InputStateMutex();
 
 // ---- Per-operation debug log switches (section "DEBUG") --------------------------------------
 

@@ -36,6 +36,12 @@ int ScanBits(unsigned char now, unsigned char& last, int count, int* value) {
     return -1;
 }
 
+// Stores the control state read at registration; input may be arriving on the device thread.
+void StorePrevious(unsigned char& previous, unsigned char now) {
+    std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
+    previous = now;
+}
+
 // Lamp bit i is lit when binding i reads "on".
 unsigned char LampBits(const Fly_subsystem* bindings, int count) {
     unsigned char bits = 0;
@@ -90,7 +96,9 @@ template <size_t N> int NameIndex(const char* const (&names)[N], const char* nam
 void QDPBX_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
     // Buttons held at start are not presses.
-    QDPBX_GetSwitchVals(unit, &lastButtons);
+    unsigned char now = lastButtons;
+    QDPBX_GetSwitchVals(unit, &now);
+    StorePrevious(lastButtons, now);
     if (DRAV_DebugRegister()) DRAV_LogControlState("QDPBX_Module::Register - PrevSwitchVals", lastButtons);
 }
 
@@ -136,7 +144,9 @@ E_UnitType QDPBX_Module::GetFunction(char key) {
 
 void QDTGX_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
-    QDTGX_GetSwitchVals(unit, &lastButtons);
+    unsigned char now = lastButtons;
+    QDTGX_GetSwitchVals(unit, &now);
+    StorePrevious(lastButtons, now);
     if (DRAV_DebugRegister()) DRAV_LogControlState("QDTGX_Module::Register - PrevSwitchVals", lastButtons);
     // Toggles latch: the simulator takes the positions they stand in now.
     for (int i = 0; i < kSwitches; ++i)
@@ -190,7 +200,9 @@ E_UnitType QDTGX_Module::GetFunction(char key) {
 void QDKNB_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
     short enc[kDials] = {};
-    QDKNB_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &lastButtons);
+    unsigned char now = lastButtons;
+    QDKNB_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &now);
+    StorePrevious(lastButtons, now);
     if (DRAV_DebugRegister()) DRAV_LogControlState("QDKNB_Module::Register - PrevSwitchVals", lastButtons);
 }
 
@@ -265,7 +277,9 @@ int ColourNameToValue(const char* name) {
 
 void QDANP_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
-    QDANP_GetControlVals(unit, &lastButtons);
+    unsigned char now = lastButtons;
+    QDANP_GetControlVals(unit, &now);
+    StorePrevious(lastButtons, now);
 }
 
 void QDANP_Module::SendColours(unsigned char lit) {
@@ -354,9 +368,13 @@ int QDIOB_Module::SwitchTypeNameToValue(const char* name) {
 
 void QDIOB_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
-    std::memset(lastBank, 0, sizeof lastBank);
-    QDIOB_GetSwitchVals(unit, lastBank);
-    lastInputs = BankBits(lastBank);
+    unsigned char bank[kBankBytes] = {};
+    QDIOB_GetSwitchVals(unit, bank);
+    {
+        std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
+        std::memcpy(lastBank, bank, sizeof lastBank);
+        lastInputs = BankBits(lastBank);
+    }
     if (DRAV_DebugRegister()) DRAV_LogControlState64("QDIOB_Module::Register - PrevSwitchBank", lastInputs);
 }
 

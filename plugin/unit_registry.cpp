@@ -42,10 +42,9 @@ constexpr int kSectionSize = 32;
 
 // ---- Module lists --------------------------------------------------------------------------------
 
-// Guards resizing against lookups from the device library's input thread. The main thread holds
-// it only to move already-built arrays into place, so the input thread never waits long and
-// never allocates.
-std::mutex g_ListLock;
+// Resizing is guarded against lookups from the device library's input thread by
+// DRAV_InputStateMutex. The main thread holds it only to move already-built arrays into place,
+// so the input thread never waits long and never allocates.
 
 class ModuleListBase {
   public:
@@ -72,7 +71,7 @@ template <class Module> class ModuleList final : public ModuleListBase {
         if (count == Size()) return;
         std::vector<Module> next(static_cast<size_t>(count)); // allocated outside the lock
         {
-            std::lock_guard<std::mutex> lock(g_ListLock);
+            std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
             // Copied under the lock: the input thread may be updating previous control states.
             const size_t keep = next.size() < items.size() ? next.size() : items.size();
             for (size_t i = 0; i < keep; ++i)
@@ -837,7 +836,7 @@ void of_LogDeviceInfo() {
 
 bool InputCallback(tagQDDevHWType type, uint16_t unit, const void* data) {
     if (data == nullptr) return true;
-    std::lock_guard<std::mutex> lock(g_ListLock);
+    std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
     QD_Abstract_Module* module = nullptr;
     if (of_get_Device(type, unit, &module) != 1) return true;
     int extra = 0;
