@@ -156,6 +156,29 @@ TEST_F(AvionicsTest, AvionicsUnitsPageAndShareTheInstrumentList) {
     EXPECT_EQ(Alpha(avx), "ALTI") << "the other unit keeps its page";
 }
 
+TEST_F(AvionicsTest, RadioStackDebugLinesNameWhatHappened) {
+    WriteIni("[DEBUG]\nDebugEnabled=1\nDebugRegisterFunction=1\nDebugGetButtonFunction=1\n"
+             "DebugHandleInputFunction=1\nDebugSetDisplayFunction=1\n[QDRSX_1]\nFunction1=COM1_DUAL\n");
+    hostsim::SetInt(kCom1, 11825);
+    hostsim::SetInt(kCom1Standby, 12150);
+    qdtest::Unit& rsx = Plug(RSX);
+    ASSERT_TRUE(Start());
+    rsx.turn(2, 1);
+    EXPECT_TRUE(RunUntil(IntIs(kCom1Standby, 12152)));
+    rsx.press(1);
+    EXPECT_TRUE(RunUntil(IntIs(kCom1, 12152)));
+    Settle();
+    const std::string log = LogText();
+    for (const char* line : {"QDRSX_Module::Register - PrevSwitchVals = 0000000000000000",
+                             "QDRSX_Module::SetDisplay -  Left Display = C.118.25",
+                             "QDRSX_Module::SetDisplay -  Right Display = 121.50",
+                             "QDRSX_Module::GetButton -  Dial 1 = 0, Dial 2 = 1",
+                             "QDRSX_Module::HandleInput -  Button = 4, Value = 1",
+                             "QDRSX_Module::GetButton - BtnState = 1000000000000000",
+                             "QDRSX_Module::SetDisplay -  Left Display = C.121.52"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
 TEST_F(AvionicsTest, PowerLossBlanksDisplaysAndRestoresThem) {
     WriteIni("[QDRSX_1]\nFunction1=COM1_DUAL\n[QDAVX_1]\nFunction1=XPDR\n");
     hostsim::SetInt(kCom1, 11825);
