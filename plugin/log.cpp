@@ -28,11 +28,13 @@ void DRAV_WriteToLog(const char* message) {
 
 void DRAV_WriteToLogf(const char* format, ...) {
     if (g_DRAV_DebugEnabled != 1) return;
+    // A buffer of its own, not g_DRAV_Buffer: modules also log from the device library's thread.
+    char message[kDravLogLineSize];
     va_list args;
     va_start(args, format);
-    vsnprintf(g_DRAV_Buffer, sizeof g_DRAV_Buffer, format, args);
+    vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    DRAV_WriteToLog(g_DRAV_Buffer);
+    DRAV_WriteToLog(message);
 }
 
 void DRAV_LogControlState(const char* label, uint16_t state) {

@@ -10,7 +10,7 @@ extern char g_DRAV_Buffer[kDravLogLineSize];
 // Appends the message and LF as one line (truncated to fit a 512-byte line).
 void DRAV_WriteToLog(const char* message);
 
-// printf-style convenience: formats into g_DRAV_Buffer and writes it.
+// printf-style convenience; safe on any thread (formats into a buffer of its own).
 void DRAV_WriteToLogf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // "<label> = <16 bits>", bit 0 first.
