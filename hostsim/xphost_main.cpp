@@ -2,7 +2,11 @@
 //
 //   xphost [--root DIR] [--ini FILE] [--seconds S | --frames N] [--frame-time S]
 //          [--message FROM:NUM:PARAM@SECOND]... [--remove-dataref NAME]... [--fake-plugin SIGNATURE]...
+//          [--menu PATH@SECOND]... [--click X,Y@SECOND]... [--screen WxH] [--screenshot FILE]
 //          PLUGIN.xpl
+//
+// --menu picks a menu item ("Plugins/Quandel/Assign Functions"), --click clicks the mouse at a
+// screen point, --screenshot saves a picture of the last frame (PNG) before the plug-in goes.
 #include "XPLMPlugin.h"
 #include "hostsim.h"
 
@@ -26,6 +30,14 @@ struct TimedMessage {
     bool sent = false;
 };
 
+// A menu pick (path) or a click (x, y) at a simulated time.
+struct TimedInput {
+    std::string menu;
+    int x = 0, y = 0;
+    double at = 0;
+    bool done = false;
+};
+
 struct Options {
     std::string root = "xphost-root";
     std::string ini;
@@ -36,13 +48,17 @@ struct Options {
     std::vector<TimedMessage> messages;
     std::vector<std::string> removed;
     std::vector<std::string> fakes;
+    std::vector<TimedInput> inputs;
+    std::string screenshot;
+    int screen_w = 0, screen_h = 0;
 };
 
 void Usage() {
-    std::fprintf(stderr,
-                 "usage: xphost [--root DIR] [--ini FILE] [--seconds S | --frames N] [--frame-time S]\n"
-                 "              [--message FROM:NUM:PARAM@SECOND]... [--remove-dataref NAME]...\n"
-                 "              [--fake-plugin SIGNATURE]... PLUGIN.xpl\n");
+    std::fprintf(
+        stderr, "usage: xphost [--root DIR] [--ini FILE] [--seconds S | --frames N] [--frame-time S]\n"
+                "              [--message FROM:NUM:PARAM@SECOND]... [--remove-dataref NAME]...\n"
+                "              [--fake-plugin SIGNATURE]... [--menu PATH@SECOND]... [--click X,Y@SECOND]...\n"
+                "              [--screen WxH] [--screenshot FILE] PLUGIN.xpl\n");
 }
 
 bool ParseLong(const std::string& text, long long* out) {
@@ -116,6 +132,23 @@ bool ParseArgs(int argc, char** argv, Options* o) {
         } else if (a == "--fake-plugin") {
             if (!next(&v)) return false;
             o->fakes.push_back(v);
+        } else if (a == "--menu" || a == "--click") {
+            TimedInput in;
+            const size_t at = next(&v) ? v.rfind('@') : std::string::npos;
+            if (at == std::string::npos || !ParseDouble(v.substr(at + 1), &in.at)) return false;
+            const std::string what = v.substr(0, at);
+            if (a == "--menu") {
+                in.menu = what;
+            } else if (std::sscanf(what.c_str(), "%d,%d", &in.x, &in.y) != 2) {
+                return false;
+            }
+            o->inputs.push_back(in);
+        } else if (a == "--screen") {
+            if (!next(&v) || std::sscanf(v.c_str(), "%dx%d", &o->screen_w, &o->screen_h) != 2 ||
+                o->screen_w <= 0 || o->screen_h <= 0 || o->screen_w > 8192 || o->screen_h > 8192)
+                return false;
+        } else if (a == "--screenshot") {
+            if (!next(&o->screenshot)) return false;
         } else if (a == "-h" || a == "--help") {
             return false;
         } else if (!a.empty() && a[0] == '-') {
@@ -300,6 +333,20 @@ void SendDueMessages(std::vector<TimedMessage>* messages) {
 
 } // namespace
 
+void DoDueInputs(std::vector<TimedInput>* inputs) {
+    for (auto& in : *inputs) {
+        if (in.done || in.at > hostsim::Now() + 1e-9) continue;
+        in.done = true;
+        if (!in.menu.empty()) {
+            const bool ok = hostsim::PickMenuItem(in.menu);
+            std::printf("[host] menu \"%s\"%s\n", in.menu.c_str(), ok ? "" : " (no such item)");
+        } else {
+            const bool taken = hostsim::Click(in.x, in.y);
+            std::printf("[host] click %d,%d%s\n", in.x, in.y, taken ? "" : " (not taken)");
+        }
+    }
+}
+
 int main(int argc, char** argv) {
     Options o;
     if (!ParseArgs(argc, argv, &o)) {
@@ -308,6 +355,7 @@ int main(int argc, char** argv) {
     }
     hostsim::Reset();
     hostsim::SetFrameTime(o.frame_time);
+    if (o.screen_w > 0) hostsim::SetScreenSize(o.screen_w, o.screen_h);
     std::string error;
     if (!hostsim::CreateRoot(o.root, &error)) {
         std::fprintf(stderr, "xphost: %s\n", error.c_str());
@@ -354,12 +402,20 @@ int main(int argc, char** argv) {
     for (int k = 0; k < frames; ++k) {
         hostsim::RunFrames(1);
         SendDueMessages(&o.messages);
+        DoDueInputs(&o.inputs);
         report.Report();
     }
     std::printf("[host] ran %d frames, %.3f s (asked %.3f s)\n", hostsim::FrameCount(), hostsim::Now(), end);
     for (const auto& t : hostsim::LastDrawnText()) {
         std::printf("[draw] window #%d text \"%s\" at %d,%d colour %.2f %.2f %.2f\n", t.window,
                     t.text.c_str(), t.x, t.y, t.rgb[0], t.rgb[1], t.rgb[2]);
+    }
+
+    if (!o.screenshot.empty()) {
+        if (hostsim::Screenshot(o.screenshot, &error))
+            std::printf("[host] screenshot %s\n", o.screenshot.c_str());
+        else
+            std::printf("[host] screenshot failed: %s\n", error.c_str());
     }
 
     hostsim::DisablePlugin();

@@ -253,8 +253,29 @@ std::vector<WindowInfo> Windows();
 bool ClickWindow(int index, int x, int y, int status);
 // Calls the window's key callback. False for a dead window or no callback.
 bool KeyWindow(int index, char key, int flags, char vkey, bool losing_focus = false);
-// Runs a draw pass now (frames do this too).
+// Runs a draw pass now (frames do this too): windows and visible widget trees, back to front.
 void DrawWindows();
+
+// The user's mouse and keyboard. The button going down (status 1) picks the front-most visible
+// window or widget tree under (x, y); drag (2) and up (3) go to the same target. A window gets its
+// click callback; a widget gets xpMsg_MouseDown / Drag / Up with an XPMouseState_t, sent up the
+// chain from the front-most widget under the mouse. Also moves the mouse (XPLMGetMouseLocation).
+// Returns whether the target took it.
+bool Mouse(int x, int y, int status);
+// Down and up at one point; a press from (x1, y1) dragged to (x2, y2) and released there.
+bool Click(int x, int y);
+bool Drag(int x1, int y1, int x2, int y2);
+// Press and release of a key, delivered to the window with the keyboard focus. False without one.
+bool PressKey(char key, int flags, char vkey);
+
+// Whether the host offers its general interface texture (XPLMGetTexture); default true. Without
+// it, drawing code takes its flat look.
+void SetInterfaceTexture(bool available);
+
+// Draws a frame with real OpenGL (offscreen Mesa through EGL) at the screen size and saves it as
+// a PNG. Windows, widgets, elements and text (a built-in 8 x 12 font) are drawn in a simple look.
+// False with a reason when no offscreen context can be made or the file cannot be written.
+bool Screenshot(const std::string& path, std::string* error = nullptr);
 
 // What XPLMDrawString / XPLMDrawNumber / XPLMDrawTranslucentDarkBox drew in the last draw pass.
 struct DrawnText {

@@ -1,5 +1,6 @@
 // Windows, draw passes and the graphics calls that record what was drawn.
 #include "host.h"
+#include "render.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -64,23 +65,109 @@ void DrawWindows() {
     Host& h = H();
     h.drawn_text.clear();
     h.drawn_boxes.clear();
-    // Draw callbacks, then windows back to front; a callback may create or destroy windows.
+    // Draw callbacks, then windows and widget trees back to front; a callback may create or
+    // destroy windows and widgets.
     const auto callbacks = h.draw_callbacks;
     for (const auto& c : callbacks) {
         if (c.before != 0) c.cb(c.phase, 1, c.refcon);
         c.cb(c.phase, 0, c.refcon);
     }
-    std::vector<Window*> order;
+    struct Layer {
+        long z;
+        Window* window;
+        XPWidgetID root;
+    };
+    std::vector<Layer> order;
     for (auto& w : h.windows) {
-        if (w->alive && w->visible && w->draw != nullptr) order.push_back(w.get());
+        if (w->alive && w->visible && w->draw != nullptr) order.push_back({w->z, w.get(), nullptr});
     }
-    std::sort(order.begin(), order.end(), [](const Window* a, const Window* b) { return a->z < b->z; });
-    for (Window* w : order) {
+    for (const auto& [z, root] : VisibleRootWidgets())
+        order.push_back({z, nullptr, root});
+    std::sort(order.begin(), order.end(), [](const Layer& a, const Layer& b) { return a.z < b.z; });
+    for (const Layer& layer : order) {
+        if (layer.root != nullptr) {
+            DrawWidgetTree(layer.root);
+            continue;
+        }
+        Window* w = layer.window;
         if (!w->alive || !w->visible || w->draw == nullptr) continue;
         h.drawing_window = w->index;
         w->draw(w, w->refcon);
         h.drawing_window = -1;
     }
+}
+
+bool Mouse(int x, int y, int status) {
+    Host& h = H();
+    h.mouse_x = x;
+    h.mouse_y = y;
+    if (status == xplm_MouseDown) {
+        h.mouse_window = -1;
+        h.mouse_widget = nullptr;
+        // The front-most window or widget tree under the mouse takes the click.
+        long best_z = -1;
+        for (auto& w : h.windows) {
+            if (w->alive && w->visible && w->z > best_z && x >= w->left && x < w->right && y <= w->top &&
+                y > w->bottom) {
+                best_z = w->z;
+                h.mouse_window = w->index;
+            }
+        }
+        for (const auto& [z, root] : VisibleRootWidgets()) {
+            if (z <= best_z) continue;
+            if (XPWidgetID hit = WidgetForMouse(root, x, y)) {
+                best_z = z;
+                h.mouse_window = -1;
+                h.mouse_widget = hit;
+            }
+        }
+    }
+    if (h.mouse_widget != nullptr) {
+        XPMouseState_t state{x, y, 0, 0};
+        const XPWidgetMessage msg = status == xplm_MouseDown   ? xpMsg_MouseDown
+                                    : status == xplm_MouseDrag ? xpMsg_MouseDrag
+                                                               : xpMsg_MouseUp;
+        const int handled =
+            XPSendMessageToWidget(h.mouse_widget, msg, xpMode_UpChain, reinterpret_cast<intptr_t>(&state), 0);
+        if (status == xplm_MouseUp) h.mouse_widget = nullptr;
+        return handled != 0;
+    }
+    if (h.mouse_window >= 0) {
+        const int index = h.mouse_window;
+        if (status == xplm_MouseUp) h.mouse_window = -1;
+        return ClickWindow(index, x, y, status);
+    }
+    return false;
+}
+
+bool Click(int x, int y) {
+    const bool down = Mouse(x, y, xplm_MouseDown);
+    const bool up = Mouse(x, y, xplm_MouseUp);
+    return down || up;
+}
+
+bool Drag(int x1, int y1, int x2, int y2) {
+    bool taken = Mouse(x1, y1, xplm_MouseDown);
+    const int steps = 8;
+    for (int k = 1; k <= steps; ++k)
+        Mouse(x1 + (x2 - x1) * k / steps, y1 + (y2 - y1) * k / steps, xplm_MouseDrag);
+    taken = Mouse(x2, y2, xplm_MouseUp) || taken;
+    return taken;
+}
+
+bool PressKey(char key, int flags, char vkey) {
+    Host& h = H();
+    for (auto& w : h.windows) {
+        if (w.get() != h.keyboard_focus || !w->alive || w->key == nullptr) continue;
+        w->key(w.get(), key, flags, vkey, w->refcon, 0);
+        w->key(w.get(), key, flags | xplm_UpFlag, vkey, w->refcon, 0);
+        return true;
+    }
+    return false;
+}
+
+void SetInterfaceTexture(bool available) {
+    H().interface_texture = available;
 }
 
 std::vector<WindowInfo> Windows() {
@@ -339,6 +426,7 @@ void XPLMGenerateTextureNumbers(int* outTextureIDs, int inCount) {
 }
 
 int XPLMGetTexture(XPLMTextureID inTexture) {
+    if (inTexture == xplm_Tex_GeneralInterface && !H().interface_texture) return 0;
     return 1 + inTexture;
 }
 
@@ -379,6 +467,7 @@ void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, const char*
     }
     t.font = inFontID;
     H().drawn_text.push_back(t);
+    hostsim::RenderText(inColorRGB, inXOffset, inYOffset, inChar);
 }
 
 void XPLMDrawNumber(float* inColorRGB, int inXOffset, int inYOffset, double inValue, int inDigits,

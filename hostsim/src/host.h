@@ -164,6 +164,10 @@ struct Host {
     int host_id = xplm_Host_XPlane;
     int screen_w = 1920, screen_h = 1080;
     int mouse_x = 0, mouse_y = 0;
+    bool interface_texture = true;
+    // Where the mouse button went down: a window index or a widget (-1 / null for neither).
+    int mouse_window = -1;
+    XPWidgetID mouse_widget = nullptr;
 
     // Clock
     double frame_time = 1.0 / 60.0;
@@ -241,8 +245,14 @@ void RunFlightLoops();
 // Removes everything that points into a plug-in that is being unloaded.
 void ForgetPluginCallbacks();
 
-// Widget helpers used by the test API.
+// Widget helpers used by the test API and the draw pass.
 void DestroyAllWidgetsSilently();
+// Visible root widgets with their stacking order (larger z in front).
+std::vector<std::pair<long, XPWidgetID>> VisibleRootWidgets();
+// Sends xpMsg_Draw to a visible tree, parents before children.
+void DrawWidgetTree(XPWidgetID root);
+// The front-most visible widget of root's tree under (x, y); null when root is not under it.
+XPWidgetID WidgetForMouse(XPWidgetID root, int x, int y);
 
 // Dataref helpers.
 Dataref* FindLiveDataref(const std::string& name);

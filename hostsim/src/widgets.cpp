@@ -1,6 +1,9 @@
 // Widgets: a tree of widgets with callbacks, properties and descriptors, and message dispatch.
-// Standard classes have a class function that handles nothing; widgets are not drawn.
+// The standard classes the plug-in uses behave like the simulator's: a main window's close box
+// sends xpMessage_CloseButtonPushed up the chain, a slider follows the mouse and sends
+// xpMsg_ScrollBarSliderPositionChanged, captions, windows and scroll bars draw themselves.
 #include "host.h"
+#include "render.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,8 +20,11 @@ Widget* Live(XPWidgetID id) {
     return nullptr;
 }
 
-int StandardClassFunc(XPWidgetMessage, XPWidgetID, intptr_t, intptr_t) {
-    return 0;
+int StandardBehaviour(Widget* w, XPWidgetMessage msg, intptr_t p1, intptr_t p2);
+
+int StandardClassFunc(XPWidgetMessage msg, XPWidgetID id, intptr_t p1, intptr_t p2) {
+    Widget* w = Live(id);
+    return w != nullptr ? StandardBehaviour(w, msg, p1, p2) : 0;
 }
 
 // Calls the widget's callbacks, newest first, until one handles the message (or all of them).
@@ -101,6 +107,111 @@ XPWidgetID NewWidget(int left, int top, int right, int bottom, int visible, cons
     return raw;
 }
 
+bool Contains(const Widget* w, int x, int y) {
+    return x >= w->left && x < w->right && y <= w->top && y > w->bottom;
+}
+
+intptr_t Property(const Widget* w, int id, intptr_t def = 0) {
+    auto it = w->properties.find(id);
+    return it != w->properties.end() ? it->second : def;
+}
+
+// Close box of a main window: 16 pixels square in the title bar's right end.
+bool InCloseBox(const Widget* w, int x, int y) {
+    return x >= w->right - 20 && x < w->right - 4 && y <= w->top - 1 && y > w->top - 17;
+}
+
+void MoveSlider(Widget* w, int x) {
+    const intptr_t lo = Property(w, xpProperty_ScrollBarMin), hi = Property(w, xpProperty_ScrollBarMax, 100);
+    const int span = std::max(1, w->right - w->left - 8);
+    intptr_t pos = lo + (static_cast<intptr_t>(x - w->left - 4) * (hi - lo) + span / 2) / span;
+    pos = std::clamp(pos, std::min(lo, hi), std::max(lo, hi));
+    if (pos == Property(w, xpProperty_ScrollBarSliderPosition)) return;
+    XPSetWidgetProperty(w, xpProperty_ScrollBarSliderPosition, pos);
+    Dispatch(w, xpMsg_ScrollBarSliderPositionChanged, xpMode_UpChain, reinterpret_cast<intptr_t>(w), 0);
+}
+
+int StandardBehaviour(Widget* w, XPWidgetMessage msg, intptr_t p1, intptr_t) {
+    const auto* mouse = reinterpret_cast<const XPMouseState_t*>(p1);
+    switch (w->widget_class) {
+    case xpWidgetClass_MainWindow:
+        if (msg == xpMsg_Draw) {
+            XPDrawWindow(w->left, w->bottom, w->right, w->top, xpWindow_MainWindow);
+            float white[3] = {1, 1, 1};
+            XPLMDrawString(white, w->left + 8, w->top - 14, const_cast<char*>(w->descriptor.c_str()), nullptr,
+                           xplmFont_Proportional);
+            if (Property(w, xpProperty_MainWindowHasCloseBoxes))
+                XPDrawElement(w->right - 20, w->top - 17, w->right - 4, w->top - 1, xpElement_WindowCloseBox,
+                              0);
+            return 1;
+        }
+        if (msg == xpMsg_MouseDown && mouse != nullptr) {
+            if (Property(w, xpProperty_MainWindowHasCloseBoxes) && InCloseBox(w, mouse->x, mouse->y))
+                Dispatch(w, xpMessage_CloseButtonPushed, xpMode_UpChain, reinterpret_cast<intptr_t>(w), 0);
+            return 1; // a window takes every click that reaches it
+        }
+        return 0;
+    case xpWidgetClass_Caption:
+        if (msg == xpMsg_Draw) {
+            float text[3] = {0.05f, 0.05f, 0.08f};
+            XPLMDrawString(text, w->left, (w->top + w->bottom) / 2 - 4,
+                           const_cast<char*>(w->descriptor.c_str()), nullptr, xplmFont_Proportional);
+            return 1;
+        }
+        return 0;
+    case xpWidgetClass_ScrollBar:
+        if (msg == xpMsg_Draw) {
+            XPDrawTrack(w->left, w->bottom, w->right, w->top,
+                        static_cast<int>(Property(w, xpProperty_ScrollBarMin)),
+                        static_cast<int>(Property(w, xpProperty_ScrollBarMax, 100)),
+                        static_cast<int>(Property(w, xpProperty_ScrollBarSliderPosition)),
+                        Property(w, xpProperty_ScrollBarType) == xpScrollBarTypeSlider ? xpTrack_Slider
+                                                                                       : xpTrack_ScrollBar,
+                        0);
+            return 1;
+        }
+        if ((msg == xpMsg_MouseDown || msg == xpMsg_MouseDrag) && mouse != nullptr) {
+            MoveSlider(w, mouse->x);
+            return 1;
+        }
+        return msg == xpMsg_MouseUp ? 1 : 0;
+    case xpWidgetClass_SubWindow:
+        if (msg == xpMsg_Draw) {
+            XPDrawWindow(w->left, w->bottom, w->right, w->top, xpWindow_SubWindow);
+            return 1;
+        }
+        return 0;
+    case xpWidgetClass_Button:
+        if (msg == xpMsg_Draw) {
+            XPDrawElement(w->left, w->bottom, w->right, w->top, xpElement_PushButton, 0);
+            float text[3] = {1, 1, 1};
+            XPLMDrawString(text, w->left + 4, (w->top + w->bottom) / 2 - 4,
+                           const_cast<char*>(w->descriptor.c_str()), nullptr, xplmFont_Proportional);
+            return 1;
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void DrawTree(Widget* w) {
+    if (!w->alive || !w->visible) return;
+    Direct(w, xpMsg_Draw, 0, 0, false, false);
+    const std::vector<Widget*> children = w->children;
+    for (Widget* c : children)
+        DrawTree(c);
+}
+
+// The front-most visible widget under (x, y) inside w, w itself when no child is.
+Widget* DeepestAt(Widget* w, int x, int y) {
+    for (auto it = w->children.rbegin(); it != w->children.rend(); ++it) {
+        Widget* c = *it;
+        if (c->alive && c->visible && Contains(c, x, y)) return DeepestAt(c, x, y);
+    }
+    return w;
+}
+
 void DestroyTree(Widget* w, int via_parent, bool destroy_children) {
     Host& h = H();
     Direct(w, xpMsg_Destroy, via_parent, 0, false, false);
@@ -124,10 +235,6 @@ void DestroyTree(Widget* w, int via_parent, bool destroy_children) {
     if (h.widget_focus == w) h.widget_focus = nullptr;
 }
 
-bool Contains(const Widget* w, int x, int y) {
-    return x >= w->left && x < w->right && y <= w->top && y > w->bottom;
-}
-
 } // namespace
 
 void DestroyAllWidgetsSilently() {
@@ -139,6 +246,23 @@ void DestroyAllWidgetsSilently() {
         w->parent = nullptr;
     }
     h.widget_focus = nullptr;
+}
+
+std::vector<std::pair<long, XPWidgetID>> VisibleRootWidgets() {
+    std::vector<std::pair<long, XPWidgetID>> out;
+    for (auto& w : H().widgets)
+        if (w->alive && w->is_root && w->visible) out.emplace_back(w->z, w.get());
+    return out;
+}
+
+void DrawWidgetTree(XPWidgetID root) {
+    if (Widget* w = Live(root)) DrawTree(w);
+}
+
+XPWidgetID WidgetForMouse(XPWidgetID root, int x, int y) {
+    Widget* w = Live(root);
+    if (w == nullptr || !Contains(w, x, y)) return nullptr;
+    return DeepestAt(w, x, y);
 }
 
 std::vector<WidgetInfo> Widgets() {
@@ -438,15 +562,19 @@ int XPUDragWidget(XPWidgetMessage, XPWidgetID, intptr_t, intptr_t, int, int, int
     return 0;
 }
 
-// Standard UI graphics: nothing is drawn.
-void XPDrawWindow(int, int, int, int, XPWindowStyle) {}
+// Standard UI graphics: drawn only into pictures (hostsim::Screenshot).
+void XPDrawWindow(int inX1, int inY1, int inX2, int inY2, XPWindowStyle inStyle) {
+    hostsim::RenderWindowFrame(inX1, inY1, inX2, inY2, inStyle);
+}
 
 void XPGetWindowDefaultDimensions(XPWindowStyle, int* outWidth, int* outHeight) {
     if (outWidth != nullptr) *outWidth = 100;
     if (outHeight != nullptr) *outHeight = 100;
 }
 
-void XPDrawElement(int, int, int, int, XPElementStyle, int) {}
+void XPDrawElement(int inX1, int inY1, int inX2, int inY2, XPElementStyle inStyle, int inLit) {
+    hostsim::RenderElement(inX1, inY1, inX2, inY2, inStyle, inLit);
+}
 
 void XPGetElementDefaultDimensions(XPElementStyle, int* outWidth, int* outHeight, int* outCanBeLit) {
     if (outWidth != nullptr) *outWidth = 16;
@@ -454,7 +582,10 @@ void XPGetElementDefaultDimensions(XPElementStyle, int* outWidth, int* outHeight
     if (outCanBeLit != nullptr) *outCanBeLit = 0;
 }
 
-void XPDrawTrack(int, int, int, int, int, int, int, XPTrackStyle, int) {}
+void XPDrawTrack(int inX1, int inY1, int inX2, int inY2, int inMin, int inMax, int inValue, XPTrackStyle,
+                 int) {
+    hostsim::RenderTrack(inX1, inY1, inX2, inY2, inMin, inMax, inValue);
+}
 
 void XPGetTrackDefaultDimensions(XPTrackStyle, int* outWidth, int* outCanBeLit) {
     if (outWidth != nullptr) *outWidth = 16;
