@@ -10,7 +10,8 @@ SECONDS    ?= 5
 INI        ?= examples/DRAV.INI
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
-                libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0
+                libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
+                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
 
 .PHONY: all deps configure build run test test-asan bench install-check clean
 
