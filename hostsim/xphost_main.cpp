@@ -356,6 +356,8 @@ int main(int argc, char** argv) {
     hostsim::Reset();
     hostsim::SetFrameTime(o.frame_time);
     if (o.screen_w > 0) hostsim::SetScreenSize(o.screen_w, o.screen_h);
+    // The stand-in has no interface texture to draw from: pictures show the flat look.
+    if (!o.screenshot.empty()) hostsim::SetInterfaceTexture(false);
     std::string error;
     if (!hostsim::CreateRoot(o.root, &error)) {
         std::fprintf(stderr, "xphost: %s\n", error.c_str());
