@@ -202,7 +202,7 @@ void RenderText(const float* rgb, int x, int y, const char* text) {
     glEnd();
 }
 
-void Normalise(int& l, int& b, int& r, int& t) {
+static void Normalise(int& l, int& b, int& r, int& t) {
     if (l > r) std::swap(l, r);
     if (b > t) std::swap(b, t);
 }
