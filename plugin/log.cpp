@@ -3,10 +3,24 @@
 #include "globals.h"
 #include "settings.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 char g_DRAV_Buffer[kDravLogLineSize];
+
+namespace {
+// The log's path, worked out once on the main thread: modules also log from the device
+// library's thread, which must not call into the simulator.
+char g_LogPath[1024];
+std::atomic<bool> g_LogPathKnown{false};
+}  // namespace
+
+void DRAV_CacheLogPath() {
+    g_LogPathKnown.store(false);
+    DRAV_BuildPluginPath(kDravLogFile, g_LogPath, sizeof g_LogPath);
+    g_LogPathKnown.store(true);
+}
 
 void DRAV_WriteToLog(const char* message) {
     if (g_DRAV_DebugEnabled != 1) return;
@@ -18,8 +32,11 @@ void DRAV_WriteToLog(const char* message) {
     line[n] = '\n';
     line[n + 1] = '\0';
 
-    char path[1024];
-    DRAV_BuildPluginPath(kDravLogFile, path, sizeof path);
+    char path[sizeof g_LogPath];
+    if (g_LogPathKnown.load())
+        snprintf(path, sizeof path, "%s", g_LogPath);
+    else
+        DRAV_BuildPluginPath(kDravLogFile, path, sizeof path);
     if (FILE* f = fopen(path, "a")) {
         fputs(line, f);
         fclose(f);

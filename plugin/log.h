@@ -7,6 +7,9 @@
 inline constexpr int kDravLogLineSize = 512;
 extern char g_DRAV_Buffer[kDravLogLineSize];
 
+// Works out the log's path once (main thread, at start); later lines from any thread use it.
+void DRAV_CacheLogPath();
+
 // Appends the message and LF as one line (truncated to fit a 512-byte line).
 void DRAV_WriteToLog(const char* message);
 

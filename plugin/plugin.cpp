@@ -130,6 +130,7 @@ DRAV_EXPORT int XPluginStart(char* out_name, char* out_signature, char* out_desc
     gIsMetricPressure = XPLMFindDataRef("sim/physics/metric_press");
     DRAV_RegisterPanelSwitches();
 
+    DRAV_CacheLogPath();
     DRAV_ReadDebugSettings();
     DRAV_WriteToLog("+++ LOGGING STARTED +++");
     DRAV_WriteToLog(kPluginDescription);

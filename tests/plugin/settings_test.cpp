@@ -31,6 +31,7 @@ protected:
         g_root = root_.string() + "/";
         dir_ = root_ / "Resources" / "plugins" / "DRAV";
         fs::create_directories(dir_);
+        DRAV_CacheLogPath();
         g_DRAV_DebugEnabled = 0;
         g_DRAV_DebugFunctionAssignments = 0;
     }
