@@ -34,6 +34,8 @@ constexpr int kDeviceTypeAPX = 12;
 constexpr int kBannerHideAt = 6;
 
 float DoButtons_FlightLoopCallback(float, float, int, void*) {
+    // A unit plugged in while flying works at once, with its settings.
+    DRAV_RegisterArrivedUnits();
     // Displays and lamps follow an input in the same frame.
     if (DRAV_ProcessInput() > 0) of_RefreshUnits();
     return -1.0f;

@@ -3,6 +3,7 @@
 // fixed ring, refreshed and cleared from the flight loops.
 #include "unit_registry.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -852,6 +853,44 @@ int DRAV_ProcessInput() {
     return handled;
 }
 
+// ---- Units plugged in while flying ------------------------------------------------------------------
+
+namespace {
+
+// The connect callback runs on the device library's notification thread: it only marks the
+// unit. The simulator's thread registers it at the next frame (DRAV_RegisterArrivedUnits).
+constexpr int kMaxArrivalSlots = 32; // the largest slot capacity of any model
+std::atomic<uint32_t> g_ArrivedUnits[QDDEV_TYPE_LIMIT];
+std::atomic<bool> g_UnitsArrived{false};
+
+bool ConnectCallback(tagQDDevHWType type, uint16_t unit, tagEventToken token) {
+    if (token == QDEVT_Attached && type > 0 && type < QDDEV_TYPE_LIMIT && unit < kMaxArrivalSlots) {
+        g_ArrivedUnits[type].fetch_or(1u << unit);
+        g_UnitsArrived.store(true, std::memory_order_release);
+    }
+    return true;
+}
+
+} // namespace
+
+void DRAV_RegisterArrivedUnits() {
+    if (!g_UnitsArrived.load(std::memory_order_acquire)) return;
+    g_UnitsArrived.store(false);
+    of_FindDevices();
+    for (int type = 1; type < QDDEV_TYPE_LIMIT; ++type) {
+        const uint32_t arrived = g_ArrivedUnits[type].exchange(0);
+        // Before the first registration the next refresh registers every unit anyway.
+        if (arrived == 0 || ii_runmodule == 0) continue;
+        for (int unit = 0; unit < kMaxArrivalSlots; ++unit) {
+            if (!(arrived & (1u << unit))) continue;
+            QD_Abstract_Module* module = nullptr;
+            if (of_get_Device(type, unit, &module) != 1) continue;
+            RegisterQDModule(type, unit);
+            module->Refresh();
+        }
+    }
+}
+
 // ---- Device library start and stop ------------------------------------------------------------------
 
 void DRAV_DeviceLibraryInit() {
@@ -866,4 +905,5 @@ void DRAV_DeviceLibraryTerminate() {
 
 void DRAV_RegisterInputCallback() {
     QDDev_RegisterInputCallback(InputCallback);
+    QDDev_RegisterConnectCallback(ConnectCallback);
 }

@@ -22,6 +22,8 @@ void of_QDClear();
 void of_LogDeviceInfo();
 // Drains the input hand-over ring into the modules; returns how many inputs were handled.
 int DRAV_ProcessInput();
+// Registers and refreshes units that were plugged in since the last frame (each frame).
+void DRAV_RegisterArrivedUnits();
 // Forgets the lever maxima of every throttle quadrant (new aircraft).
 void of_ResetTHQMaxima();
 
