@@ -13,7 +13,7 @@ DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-d
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
                 libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
 
-.PHONY: all deps configure build run test test-asan bench install-check clean
+.PHONY: all deps configure build run test test-asan bench package clean
 
 all: build
 
@@ -54,6 +54,19 @@ test-asan: deps
 
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# A tarball that installs by unpacking into <X-Plane>/Resources/plugins.
+PACKAGE := $(BUILD)/DRAV-linux-x64.tar.gz
+package: build
+	rm -rf $(BUILD)/package && mkdir -p $(BUILD)/package/DRAV/lin_x64 $(BUILD)/package/DRAV/udev \
+	  $(BUILD)/package/DRAV/tools
+	cp $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/package/DRAV/lin_x64/
+	cp udev/70-quandel.rules $(BUILD)/package/DRAV/udev/
+	cp $(BUILD)/tools/qdtool $(BUILD)/package/DRAV/tools/
+	cp examples/DRAV.INI $(BUILD)/package/DRAV/DRAV.INI.sample
+	cp examples/INSTALL-linux.txt $(BUILD)/package/DRAV/INSTALL.txt
+	tar -C $(BUILD)/package -czf $(PACKAGE) DRAV
+	@echo "Package: $(PACKAGE)"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
