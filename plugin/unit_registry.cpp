@@ -351,7 +351,10 @@ const char* const kAPCDigitDefaults[] = {"AP_LNAV",         "AP_HDG_HOLD", "AP_A
                                          "AP_BC_HOLD",      "AP_MASTER",   "AP_DISENGAGE"};
 const char* const kAPCLetterDefaults[] = {"AP_NAV_COURSE_ADJ", "AP_HEADING_ADJ", "AP_SPEED_ADJ",
                                           "AP_VERT_SPEED_ADJ", "AP_ALTITUDE_ADJ"};
-const char* const kAPXDefaults[] = {"AP_VNAV",
+} // namespace
+
+// Default functions of the numbered keys; the dialog shows the same defaults.
+const char* const kAPXDefaults[24] = {"AP_VNAV",
                                     "AP_LNAV",
                                     "AP_MASTER",
                                     "AP_MASTER",
@@ -399,11 +402,11 @@ const char* const kAPXx737Defaults[] = {"AP_VNAV",
                                         "AP_VS_HOLD",
                                         "AP_DISENGAGE",
                                         "AP_RIGHT_FLIGHT_DIR"};
-const char* const kAPXKnobDefaults[] = {"AP_NAV_COURSE_ADJ", "AP_SPEED_ADJ",      "AP_HEADING_ADJ",
+const char* const kAPXKnobDefaults[6] = {"AP_NAV_COURSE_ADJ", "AP_SPEED_ADJ",      "AP_HEADING_ADJ",
                                         "AP_ALTITUDE_ADJ",   "AP_VERT_SPEED_ADJ", "AP_NAV_COURSE_ADJ"};
 const char* const kAPXx737KnobDefaults[] = {
     "OBS1", "AP_SPEED_ADJ", "AP_HEADING_ADJ", "AP_ALTITUDE_ADJ", "AP_VERT_SPEED_ADJ", "OBS2"};
-const char* const kNDCDefaults[] = {"",
+const char* const kNDCDefaults[27] = {"",
                                     "EFIS_SYM_NDB",
                                     "EFIS_SYM_VOR",
                                     "EFIS_SYM_ARPT",
@@ -430,8 +433,8 @@ const char* const kNDCDefaults[] = {"",
                                     "EFIS_ND_RANGE_160NM",
                                     "EFIS_ND_RANGE_320NM",
                                     "EFIS_ND_RANGE_640NM"};
-const char* const kNDCKnobDefaults[] = {"DECISION_HEIGHT", "ALTIMETER"};
-const char* const kECPDefaults[] = {"BATTERY_MASTER",
+const char* const kNDCKnobDefaults[2] = {"DECISION_HEIGHT", "ALTIMETER"};
+const char* const kECPDefaults[20] = {"BATTERY_MASTER",
                                     "ALTERNATOR_MASTER",
                                     "AVIONICS_MASTER",
                                     "FUEL_PUMP",
@@ -451,6 +454,8 @@ const char* const kECPDefaults[] = {"BATTERY_MASTER",
                                     "ENG_ALL_MAGNETO",
                                     "ENG_ALL_START",
                                     "FLAPS_UP_DOWN"};
+
+namespace {
 const char* const kSSMDefaults[] = {"ENG_1_START",
                                     "NADA",
                                     "ENG_1_AUTO_IGNITE_ON",

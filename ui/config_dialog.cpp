@@ -159,37 +159,6 @@ const char* const kAPXCaptions[30] = {
     "N1 HOLD button",   "IAS HOLD button",  "FLCH button",      "HDG HOLD button",    "APPR HOLD button",
     "ALT HOLD button",  "VS HOLD button",   "DISENGAGE bar",    "F/D (right) switch", "CRS display/knob",
     "IAS display/knob", "HDG display/knob", "ALT display/knob", "V/S display/knob",   "CRS display/knob"};
-const char* const kAPXDefaults[30] = {"AP_VNAV",
-                                      "AP_LNAV",
-                                      "AP_MASTER",
-                                      "AP_MASTER",
-                                      "AP_AUTOTHROTTLE",
-                                      "AP_IAS_MACH_SEL",
-                                      "NADA",
-                                      "AP_LNAV",
-                                      "NADA",
-                                      "NADA",
-                                      "NADA",
-                                      "NADA",
-                                      "NADA",
-                                      "APX_ALT_KNOB",
-                                      "AP_FLIGHT_DIR",
-                                      "NADA",
-                                      "AP_IAS_HOLD",
-                                      "AP_FLCH",
-                                      "AP_HDG_HOLD",
-                                      "AP_APPR_HOLD",
-                                      "AP_ALT_HOLD",
-                                      "AP_VS_HOLD",
-                                      "AP_DISENGAGE",
-                                      "AP_FLIGHT_DIR",
-                                      "AP_NAV_COURSE_ADJ",
-                                      "AP_SPEED_ADJ",
-                                      "AP_HEADING_ADJ",
-                                      "AP_ALTITUDE_ADJ",
-                                      "AP_VERT_SPEED_ADJ",
-                                      "AP_NAV_COURSE_ADJ"};
-
 const char* const kNDCCaptions[29] = {"TERR button",
                                       "POS button",
                                       "DATA button",
@@ -219,46 +188,11 @@ const char* const kNDCCaptions[29] = {"TERR button",
                                       "Right selector 640 NM",
                                       "Left knob",
                                       "Right knob (BARO)"};
-const char* const kNDCDefaults[29] = {"",
-                                      "EFIS_SYM_NDB",
-                                      "EFIS_SYM_VOR",
-                                      "EFIS_SYM_ARPT",
-                                      "EFIS_SYM_WPT",
-                                      "EFIS_SYM_TCAS",
-                                      "EFIS_SYM_WXR",
-                                      "NADA",
-                                      "EFIS_ADF_SEL1",
-                                      "EFIS_VOR_SEL1",
-                                      "EFIS_ADF_SEL2",
-                                      "EFIS_VOR_SEL2",
-                                      "NADA",
-                                      "NADA",
-                                      "ALTIMETER_SET_STD",
-                                      "METRIC_PRESSURE",
-                                      "EFIS_ND_MODE_APP",
-                                      "EFIS_ND_MODE_VOR",
-                                      "EFIS_ND_MODE_MAP",
-                                      "EFIS_ND_MODE_PLAN",
-                                      "EFIS_ND_RANGE_10NM",
-                                      "EFIS_ND_RANGE_20NM",
-                                      "EFIS_ND_RANGE_40NM",
-                                      "EFIS_ND_RANGE_80NM",
-                                      "EFIS_ND_RANGE_160NM",
-                                      "EFIS_ND_RANGE_320NM",
-                                      "EFIS_ND_RANGE_640NM",
-                                      "DECISION_HEIGHT",
-                                      "ALTIMETER"};
-
 const char* const kECPCaptions[14] = {"Battery Master", "Alternator Master", "Avionics Master",
                                       "Fuel Pump",      "Carb Heat",         "Pitot Heat",
                                       "Panel Lights",   "Beacon Lights",     "Nav Lights",
                                       "Strobe Lights",  "Taxi Lights",       "Landing Lights",
                                       "Cowl",           "Landing Gear"};
-const char* const kECPDefaults[14] = {
-    "BATTERY_MASTER", "ALTERNATOR_MASTER", "AVIONICS_MASTER",    "FUEL_PUMP",   "CARB_HEAT",
-    "PITOT_HEAT",     "PANEL_LTS",         "BEACON_LTS",         "NAV_LTS",     "STROBE_LTS",
-    "TAXI_LTS",       "LANDING_LTS",       "ENG_ALL_COWL_FLAPS", "LANDING_GEAR"};
-
 struct APCRow {
     const char* caption;
     const char* key;
@@ -498,7 +432,7 @@ void SetupModuleConfig(int type, int unit_number) {
         GetButtonFunctionList(fn, n);
         GetAvionicFunctionList(type, av, n);
         NumberedRows(section, 0, kAPXCaptions, 24, "Function%02d", 1, fn, kAPXDefaults);
-        NumberedRows(section, 24, kAPXCaptions + 24, 6, "Function%d", 25, av, kAPXDefaults + 24);
+        NumberedRows(section, 24, kAPXCaptions + 24, 6, "Function%d", 25, av, kAPXKnobDefaults);
         break;
     case QDHW_NDC:
         if (NDC_Disabled) break;
@@ -506,7 +440,7 @@ void SetupModuleConfig(int type, int unit_number) {
         AppendListSel(fn, n, "ALTIMETER_SET_STD");
         GetAvionicFunctionList(type, av, n);
         NumberedRows(section, 0, kNDCCaptions, 27, "Function%02d", 1, fn, kNDCDefaults);
-        NumberedRows(section, 27, kNDCCaptions + 27, 2, "Function%d", 28, av, kNDCDefaults + 27);
+        NumberedRows(section, 27, kNDCCaptions + 27, 2, "Function%d", 28, av, kNDCKnobDefaults);
         break;
     case QDHW_ECP:
         GetToggleFunctionList(fn, n);
