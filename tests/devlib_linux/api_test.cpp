@@ -204,8 +204,9 @@ TEST_F(Library, ReplugKeepsTheUnitIndexAndReportsBothEvents) {
         EXPECT_EQ(g_seen.connects[1].token, 2);
     }
     EXPECT_EQ(QDTGX_GetNumDevices(), slots);
+    // The removal event comes before the unit's object goes: wait for that too.
     unsigned char sw = 0;
-    EXPECT_EQ(QDTGX_GetSwitchVals(ia, &sw), 1u);
+    EXPECT_TRUE(WaitFor([&] { return QDTGX_GetSwitchVals(ia, &sw) == 1u; }));
 
     a.replug();
     EXPECT_EQ(AttachedIndex(2), ia);
