@@ -21,10 +21,9 @@ auto IntIs(const char* name, int value) {
     return [name, value] { return hostsim::GetInt(name) == value; };
 }
 
-// How a text on a 7-segment display reads back: "C" has the code of "[", "R" that of "-".
+// How a text on a 7-segment display reads back: "R" has the code of "-".
 std::string Seg(std::string text) {
     for (char& c : text) {
-        if (c == 'C') c = '[';
         if (c == 'R') c = '-';
     }
     return text;

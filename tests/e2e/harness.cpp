@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <thread>
 
@@ -14,88 +13,6 @@
 #endif
 
 namespace e2e {
-
-namespace {
-
-// ---- Segment tables (what the units' firmware shows) ----
-
-const uint8_t kSeg7Digits[10] = {0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d, 0x7d, 0x07, 0x7f, 0x67};
-const uint8_t kSeg7Upper[26] = {0x77, 0x7c, 0x39, 0x5e, 0x79, 0x71, 0x3d, 0x76, 0x30, 0x1e, 0x70, 0x38, 0x37,
-                                0x54, 0x3f, 0x73, 0x3b, 0x40, 0x6d, 0x31, 0x3e, 0x1c, 0x7e, 0x52, 0x72, 0x1b};
-const uint8_t kSeg7Lower[26] = {0x5f, 0x7c, 0x58, 0x5e, 0x7b, 0x71, 0x3d, 0x74, 0x30, 0x0c, 0x70, 0x06, 0x37,
-                                0x54, 0x5c, 0x73, 0x3b, 0x50, 0x6d, 0x78, 0x1c, 0x1c, 0x7e, 0x52, 0x5e, 0x1b};
-const uint16_t kSeg16Upper[26] = {0x3722, 0x8f0a, 0x3900, 0x8f08, 0x3920, 0x3120, 0x3d02, 0x3622, 0x8908,
-                                  0x1e00, 0x3025, 0x3800, 0x7609, 0x7604, 0x3f00, 0x3322, 0x3f04, 0x3326,
-                                  0x2d22, 0x8108, 0x3e00, 0x3011, 0xb614, 0x4015, 0x222a, 0x0911};
-const uint16_t kSeg16Digits[10] = {0x3f11, 0x0601, 0x1921, 0x0d03, 0x2622,
-                                   0x4d02, 0x3d22, 0x2700, 0x3f22, 0x2f22};
-
-const std::map<uint8_t, char>& Seg7Reverse() {
-    static const std::map<uint8_t, char> table = [] {
-        std::map<uint8_t, char> t;
-        t.emplace(0x00, ' ');
-        for (int i = 0; i < 10; ++i)
-            t.emplace(kSeg7Digits[i], static_cast<char>('0' + i));
-        for (auto [code, c] :
-             {std::pair<uint8_t, char>{0x40, '-'}, {0x08, '_'}, {0x48, '='}, {0x39, '['}, {0x0f, ']'}})
-            t.emplace(code, c);
-        for (int i = 0; i < 26; ++i)
-            t.emplace(kSeg7Upper[i], static_cast<char>('A' + i));
-        for (int i = 0; i < 26; ++i)
-            t.emplace(kSeg7Lower[i], static_cast<char>('a' + i));
-        return t;
-    }();
-    return table;
-}
-
-const std::map<uint16_t, char>& Seg16Reverse() {
-    static const std::map<uint16_t, char> table = [] {
-        std::map<uint16_t, char> t;
-        t.emplace(0x0000, ' ');
-        for (int i = 0; i < 26; ++i)
-            t.emplace(kSeg16Upper[i], static_cast<char>('A' + i));
-        for (int i = 0; i < 10; ++i)
-            t.emplace(kSeg16Digits[i], static_cast<char>('0' + i));
-        t.emplace(0x0022, '-');
-        t.emplace(0x0005, '<');
-        t.emplace(0x4010, '>');
-        return t;
-    }();
-    return table;
-}
-
-std::string DecodeOne7(uint8_t code) {
-    const auto& t = Seg7Reverse();
-    auto it = t.find(static_cast<uint8_t>(code & 0x7f));
-    std::string s(1, it != t.end() ? it->second : '?');
-    if (code & 0x80) s += '.';
-    return s;
-}
-
-} // namespace
-
-std::string DecodeSegments(const std::vector<uint8_t>& codes) {
-    std::string text;
-    for (uint8_t c : codes)
-        text += DecodeOne7(c);
-    return text;
-}
-
-std::string DecodeNumeric(const std::vector<uint8_t>& codes) {
-    return DecodeSegments(std::vector<uint8_t>(codes.rbegin(), codes.rend()));
-}
-
-std::string DecodeAlpha(const std::vector<uint8_t>& codes) {
-    std::string text;
-    for (size_t i = 0; i + 1 < codes.size(); i += 2) {
-        const uint16_t code = static_cast<uint16_t>(codes[i] | (codes[i + 1] << 8));
-        const auto& t = Seg16Reverse();
-        auto it = t.find(static_cast<uint16_t>(code & ~0x0040));
-        text += it != t.end() ? it->second : '?';
-        if (code & 0x0040) text += '.';
-    }
-    return text;
-}
 
 // ---- Fixture ----
 

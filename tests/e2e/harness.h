@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "face.h"
 #include "hostsim.h"
 #include "testbed.h"
 
@@ -45,15 +46,10 @@ enum Model {
     IOB = 19
 };
 
-// ---- Decoding what a unit received ----------------------------------------------------------------
-
-// 7-segment codes to text, left to right; a set decimal point adds "." after its character.
-// Ambiguous codes decode as digits first ("0" not "O", "5" not "S"), then upper-case letters.
-std::string DecodeSegments(const std::vector<uint8_t>& codes);
-// A right-to-left numeric display (first character in the last byte) to text.
-std::string DecodeNumeric(const std::vector<uint8_t>& codes);
-// 16-segment alpha codes (low byte first) to upper-case text.
-std::string DecodeAlpha(const std::vector<uint8_t>& codes);
+// Decoding what a unit received (segment codes back to text).
+using qdtest::DecodeAlpha;
+using qdtest::DecodeNumeric;
+using qdtest::DecodeSegments;
 
 class DravTest : public ::testing::Test {
   protected:
