@@ -93,6 +93,14 @@ bool SetFloats(const std::string& name, const std::vector<float>& values, int of
 bool SetBytes(const std::string& name, const std::vector<uint8_t>& values, int offset = 0);
 bool SetString(const std::string& name, const std::string& text);
 
+// Every living dataref, the simulator's and the plug-in's, in table order.
+std::vector<std::string> DatarefNames();
+// The XPLMDataTypeID bits a dataref offers; 0 when the name is unknown.
+int DatarefTypes(const std::string& name);
+// A dataref's value as text, for printing and comparing: numbers in their shortest exact form,
+// arrays as a comma list, byte arrays as text up to the first NUL. Empty when the name is unknown.
+std::string DatarefText(const std::string& name);
+
 // Datarefs registered with XPLMRegisterDataAccessor, in registration order.
 struct RegisteredDataref {
     std::string name;

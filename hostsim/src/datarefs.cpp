@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -378,6 +379,43 @@ bool SetString(const std::string& name, const std::string& text) {
     std::vector<uint8_t> bytes(text.begin(), text.end());
     bytes.push_back(0);
     return SetBytes(name, bytes, 0);
+}
+
+std::vector<std::string> DatarefNames() {
+    std::vector<std::string> names;
+    for (const auto& d : H().datarefs)
+        if (d->alive) names.push_back(d->name);
+    return names;
+}
+
+int DatarefTypes(const std::string& name) {
+    const Dataref* d = FindLiveDataref(name);
+    return d != nullptr ? d->types : 0;
+}
+
+namespace {
+template <typename T> std::string NumberText(T value) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+template <typename T> std::string ListText(const std::vector<T>& values) {
+    std::string text;
+    for (size_t i = 0; i < values.size(); ++i)
+        text += (i ? "," : "") + NumberText(values[i]);
+    return text;
+}
+} // namespace
+
+std::string DatarefText(const std::string& name) {
+    const int types = DatarefTypes(name);
+    if (types & xplmType_Float) return NumberText(GetFloat(name));
+    if (types & xplmType_Double) return NumberText(GetDouble(name));
+    if (types & xplmType_Int) return NumberText(GetInt(name));
+    if (types & xplmType_FloatArray) return ListText(GetFloats(name));
+    if (types & xplmType_IntArray) return ListText(GetInts(name));
+    if (types & xplmType_Data) return GetString(name);
+    return {};
 }
 
 std::vector<RegisteredDataref> PluginDatarefs() {
