@@ -6,8 +6,9 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-SECONDS    ?= 5
-INI        ?= examples/DRAV.INI
+SCENARIO   ?= examples/tour.scn
+INI        ?=
+UNITS      ?=
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
@@ -39,9 +40,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The virtual cockpit: the plug-in with one emulated unit of every model, playing a scenario.
 run: build
-	$(BUILD)/hostsim/xphost --root $(BUILD)/xplane --ini $(INI) --seconds $(SECONDS) \
-	  $(BUILD)/DRAV/lin_x64/DRAV.xpl
+	$(BUILD)/tools/cockpit/cockpit $(if $(INI),--ini $(INI)) $(if $(UNITS),--units $(UNITS)) $(SCENARIO)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -58,15 +59,7 @@ bench: build
 # A tarball that installs by unpacking into <X-Plane>/Resources/plugins.
 PACKAGE := $(BUILD)/DRAV-linux-x64.tar.gz
 package: build
-	rm -rf $(BUILD)/package && mkdir -p $(BUILD)/package/DRAV/lin_x64 $(BUILD)/package/DRAV/udev \
-	  $(BUILD)/package/DRAV/tools
-	cp $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/package/DRAV/lin_x64/
-	cp udev/70-quandel.rules $(BUILD)/package/DRAV/udev/
-	cp $(BUILD)/tools/qdtool $(BUILD)/package/DRAV/tools/
-	cp examples/DRAV.INI $(BUILD)/package/DRAV/DRAV.INI.sample
-	cp examples/INSTALL-linux.txt $(BUILD)/package/DRAV/INSTALL.txt
-	tar -C $(BUILD)/package -czf $(PACKAGE) DRAV
-	@echo "Package: $(PACKAGE)"
+	sh tools/package.sh $(PACKAGE) $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/tools/qdtool .
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,94 @@
+// The virtual cockpit: the built plug-in in the simulator stand-in, emulated units on the hidraw
+// path, and a scenario played against them while the units' faces, the simulator values that
+// changed and the commands issued are printed.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "face.h"
+#include "scenario.h"
+
+namespace qdtest {
+class Testbed;
+class Unit;
+} // namespace qdtest
+
+namespace cockpit {
+
+struct Options {
+    std::string plugin_path;   // DRAV.xpl
+    std::string settings_file; // overrides the scenario's settings when not empty
+    bool has_units = false;    // units given on the command line override the scenario's
+    std::vector<UnitRef> units;
+    double expect_timeout = 3.0; // wall seconds an expectation may take to come true
+    bool keep_root = false;      // leave the simulator folder (settings, log) in place
+    // Show what the plug-in and the device library write to standard output (the simulator's
+    // console) among the cockpit's lines; otherwise it goes to console.txt in the simulator folder.
+    bool console = false;
+    FILE* out = stdout;
+};
+
+enum Result { kPassed = 0, kExpectationFailed = 1, kScenarioError = 2 };
+
+class Cockpit {
+  public:
+    explicit Cockpit(const Options& options);
+    ~Cockpit();
+    Cockpit(const Cockpit&) = delete;
+    Cockpit& operator=(const Cockpit&) = delete;
+
+    Result Run(const Scenario& scenario);
+
+  private:
+    struct Plugged {
+        UnitRef ref;
+        qdtest::Unit* unit = nullptr;
+        qdtest::Face shown; // the face printed last
+        bool shown_plugged = true;
+        std::set<int> pressed; // switches held down, for "toggle"
+    };
+
+    bool SetUp(const Scenario& scenario);
+    void TearDown();
+    Result Execute(const Step& step);
+    Result Fail(const Step& step, const std::string& why);
+    Result ScenarioError(const Step& step, const std::string& why);
+
+    Plugged* Find(const UnitRef& ref);
+    Plugged& PlugNew(const UnitRef& ref);
+    bool SetDataref(const Step& step, std::string* why);
+
+    // Expectations: true when it holds; *actual describes what was there.
+    bool Check(const Step& step, std::string* expected, std::string* actual);
+
+    // Runs frames for a while of wall time so that the units' threads and reports progress.
+    void Settle(double wall_seconds);
+    void RunFramePaced();
+    void PrintPanel();
+    void PrintChanges();
+    void Snapshot();
+
+    void CaptureConsole();
+    void RestoreConsole();
+
+    Options options_;
+    FILE* out_ = nullptr;
+    int saved_stdout_ = -1;
+    std::string scenario_path_;
+    std::string root_;
+    std::unique_ptr<qdtest::Testbed> testbed_;
+    std::vector<std::unique_ptr<Plugged>> units_;
+    std::map<std::string, std::string> values_; // dataref values printed last
+    size_t commands_printed_ = 0;
+    size_t command_cursor_ = 0; // "expect command" looks from here on
+    int sender_ = 0;            // the fake plug-in that sends add-on messages
+    int expectations_ = 0;
+};
+
+} // namespace cockpit

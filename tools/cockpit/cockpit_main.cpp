@@ -1,0 +1,83 @@
+// cockpit: plays a scenario against the built plug-in with emulated units, no simulator and no
+// hardware needed. Exit status: 0 passed, 1 an expectation failed, 2 the scenario or set-up is wrong.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cockpit.h"
+#include "scenario.h"
+#include "testbed.h"
+
+#ifndef DRAV_XPL_PATH
+#error "DRAV_XPL_PATH must name the built plug-in"
+#endif
+
+namespace {
+
+void Usage() {
+    std::fprintf(
+        stderr,
+        "usage: cockpit [--ini FILE] [--units LIST] [--plugin DRAV.xpl] [--timeout SECONDS] [--keep]\n"
+        "               [--console] SCENARIO\n"
+        "  --ini FILE      settings file to use instead of the scenario's\n"
+        "  --units LIST    units plugged in at the start instead of the scenario's, e.g.\n"
+        "                  RSX,PBX,PBX (two push-button panels), all, or none\n"
+        "  --plugin PATH   the plug-in binary (default: the one this build made)\n"
+        "  --timeout S     how long an expectation may take to come true (default 3)\n"
+        "  --keep          keep the simulator folder (DRAV.INI, DRAVLog.txt) afterwards\n"
+        "  --console       show the simulator console (what the plug-in prints) among the lines\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    cockpit::Options options;
+    options.plugin_path = DRAV_XPL_PATH;
+    std::string scenario_path;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const char* v = nullptr;
+        if (std::strcmp(arg, "--ini") == 0 && (v = value())) {
+            options.settings_file = v;
+        } else if (std::strcmp(arg, "--units") == 0 && (v = value())) {
+            std::string error;
+            if (!cockpit::ParseUnitList(v, &options.units, &error)) {
+                std::fprintf(stderr, "cockpit: --units: %s\n", error.c_str());
+                return cockpit::kScenarioError;
+            }
+            options.has_units = true;
+        } else if (std::strcmp(arg, "--plugin") == 0 && (v = value())) {
+            options.plugin_path = v;
+        } else if (std::strcmp(arg, "--timeout") == 0 && (v = value())) {
+            options.expect_timeout = std::atof(v);
+        } else if (std::strcmp(arg, "--console") == 0) {
+            options.console = true;
+        } else if (std::strcmp(arg, "--keep") == 0) {
+            options.keep_root = true;
+        } else if (arg[0] != '-' && scenario_path.empty()) {
+            scenario_path = arg;
+        } else {
+            Usage();
+            return cockpit::kScenarioError;
+        }
+    }
+    if (scenario_path.empty()) {
+        Usage();
+        return cockpit::kScenarioError;
+    }
+    cockpit::Scenario scenario;
+    std::string error;
+    if (!cockpit::LoadScenario(scenario_path, &scenario, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return cockpit::kScenarioError;
+    }
+    // The emulated units live at the kernel interface: the program runs under umockdev's preload.
+    if (!qdtest::Testbed::EnsurePreload(argv)) {
+        std::fprintf(stderr, "cockpit: needs umockdev (apt-get install umockdev libumockdev-dev)\n");
+        return cockpit::kScenarioError;
+    }
+    cockpit::Cockpit cockpit(options);
+    return cockpit.Run(scenario);
+}
