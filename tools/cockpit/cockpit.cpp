@@ -41,17 +41,6 @@ std::vector<std::string> SplitCommas(const std::string& s) {
     return parts;
 }
 
-bool ParseNumbers(const std::string& s, std::vector<double>* out) {
-    out->clear();
-    for (const std::string& part : SplitCommas(s)) {
-        char* end = nullptr;
-        const double v = std::strtod(part.c_str(), &end);
-        if (part.empty() || *end != '\0') return false;
-        out->push_back(v);
-    }
-    return !out->empty();
-}
-
 bool SameNumbers(const std::vector<double>& a, const std::vector<double>& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -381,7 +370,7 @@ bool Cockpit::SetDataref(const Step& step, std::string* why) {
         ok = (types & 32) && hostsim::SetString(step.name, step.text);
     } else {
         std::vector<double> v;
-        ParseNumbers(step.text, &v);
+        ParseNumberList(step.text, &v);
         const bool array = step.a >= 0 || v.size() > 1 || !(types & (1 | 2 | 4));
         const int offset = std::max(step.a, 0);
         if (array && (types & 8)) {
@@ -484,8 +473,8 @@ bool Cockpit::Check(const Step& step, std::string* expected, std::string* actual
         *actual = step.exact ? Quote(value) : value;
         if (step.exact) return value == step.text;
         std::vector<double> want, have;
-        ParseNumbers(step.text, &want);
-        return ParseNumbers(value, &have) && SameNumbers(have, want);
+        ParseNumberList(step.text, &want);
+        return ParseNumberList(value, &have) && SameNumbers(have, want);
     }
     case Op::ExpectCommand:
     case Op::ExpectKey:
@@ -557,6 +546,15 @@ void Cockpit::Snapshot() {
 
 void Cockpit::PrintChanges() {
     const double now = hostsim::Now();
+    // Commands first: they carry the time they were issued, before the changes they caused.
+    const std::vector<hostsim::CommandEvent> log = hostsim::CommandLog();
+    for (; commands_printed_ < log.size(); ++commands_printed_) {
+        const hostsim::CommandEvent& e = log[commands_printed_];
+        if (e.name.empty())
+            OUT("[%7.2f s] %s %d\n", e.time, KindText(e.kind), e.number);
+        else
+            OUT("[%7.2f s] command %s (%s)\n", e.time, e.name.c_str(), KindText(e.kind));
+    }
     for (auto& p : units_) {
         const bool plugged = p->unit->plugged();
         if (plugged != p->shown_plugged) {
@@ -578,14 +576,6 @@ void Cockpit::PrintChanges() {
             OUT("[%7.2f s] %s: %s -> %s\n", now, name.c_str(), it->second.c_str(), value.c_str());
             it->second = std::move(value);
         }
-    }
-    const std::vector<hostsim::CommandEvent> log = hostsim::CommandLog();
-    for (; commands_printed_ < log.size(); ++commands_printed_) {
-        const hostsim::CommandEvent& e = log[commands_printed_];
-        if (e.name.empty())
-            OUT("[%7.2f s] %s %d\n", e.time, KindText(e.kind), e.number);
-        else
-            OUT("[%7.2f s] command %s (%s)\n", e.time, e.name.c_str(), KindText(e.kind));
     }
     std::fflush(out_);
 }

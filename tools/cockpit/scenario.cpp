@@ -123,16 +123,8 @@ bool ParseDatarefName(const std::string& text, std::string* name, int* index) {
 
 // Numbers separated by commas (a dataref value) or, quoted, a text.
 bool CheckValue(const Token& t) {
-    if (t.quoted) return true;
-    std::stringstream ss(t.text);
-    std::string item;
-    int n = 0;
-    double v = 0;
-    while (std::getline(ss, item, ',')) {
-        if (!ParseDouble(item, &v)) return false;
-        ++n;
-    }
-    return n > 0;
+    std::vector<double> numbers;
+    return t.quoted || ParseNumberList(t.text, &numbers);
 }
 
 class LineParser {
@@ -359,6 +351,18 @@ std::string Folder(const std::string& path) {
 }
 
 } // namespace
+
+bool ParseNumberList(const std::string& text, std::vector<double>* out) {
+    out->clear();
+    std::stringstream ss(text);
+    std::string item;
+    double v = 0;
+    while (std::getline(ss, item, ',')) {
+        if (!ParseDouble(item, &v)) return false;
+        out->push_back(v);
+    }
+    return !out->empty() && text.back() != ',';
+}
 
 const char* ModelName(int type) {
     for (const ModelEntry& m : kModels)

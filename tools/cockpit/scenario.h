@@ -80,6 +80,9 @@ struct Scenario {
     std::vector<Step> steps;
 };
 
+// Numbers separated by commas, as dataref values are written; false on anything else.
+bool ParseNumberList(const std::string& text, std::vector<double>* out);
+
 // Parses a scenario. path is used for messages and to resolve "settings FILE". On a bad line
 // returns false with "path:line: reason" in *error.
 bool ParseScenario(const std::string& text, const std::string& path, Scenario* out, std::string* error);
