@@ -40,3 +40,4 @@ float g_RudderTrimIncrement = 0.001f;
 float g_RotorTrimIncrement = 0.001f;
 int g_QDTHQUsePropMinimumOfZero = 0;
 int g_QDTHQUseSpeedBrakeArmed = 0;
+int g_ComChannelSpacing = 25;

@@ -50,3 +50,5 @@ extern float g_RudderTrimIncrement;
 extern float g_RotorTrimIncrement;
 extern int g_QDTHQUsePropMinimumOfZero;
 extern int g_QDTHQUseSpeedBrakeArmed;
+// 25 (the 25 kHz channels of the legacy frequency datarefs) or 833 (every 8.33 kHz channel)
+extern int g_ComChannelSpacing;

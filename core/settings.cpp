@@ -240,4 +240,5 @@ void DRAV_ReadConfigSettings() {
     g_RotorTrimIncrement = ReadFloat("CONFIG", "RotorTrimIncrement", "0.001");
     g_QDTHQUsePropMinimumOfZero = ReadInt("CONFIG", "QDTHQUsePropMinimumOfZero", "0");
     g_QDTHQUseSpeedBrakeArmed = ReadInt("CONFIG", "QDTHQUseSpeedBrakeArmed", "0");
+    g_ComChannelSpacing = ReadInt("CONFIG", "ComChannelSpacing", "25");
 }

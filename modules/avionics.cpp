@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "XPLMProcessing.h"
 #include "modules/avionics_util.h"
 #include "simlink/custom_datarefs.h"
 #include "core/log.h"
@@ -63,6 +64,15 @@ bool DualPrefix(const char* label, char* letter, bool* point) {
 }
 
 constexpr int kListItems = 6;
+// Positions of each QD-RSX display.
+constexpr int kRsxWidth = 6;
+constexpr float kLetterSeconds = 1.0f;
+
+// An 8.33 kHz COM value has six digits; where they do not fit beside what a display puts in
+// front of them, the front goes first.
+bool Wide833(const Avionic* value, const char* text, int width) {
+    return value->displayType == EDisplayType::DISP_FREQ_833 && SegmentPositions(text) > width;
+}
 
 } // namespace
 
@@ -206,10 +216,15 @@ void QDAlphaNumeric_Module::SetDisplay() {
                     ClassName(), shown->label);
     }
     char numeric[kKeptSize];
-    if (!listed && PadTransponder() && shown->GetUnitType() == XPDR)
+    if (!listed && PadTransponder() && shown->GetUnitType() == XPDR) {
         snprintf(numeric, sizeof numeric, " %s", shown->text);
-    else
-        snprintf(numeric, sizeof numeric, "%s", shown->text);
+    } else {
+        // Every COM frequency starts with 1: a display one digit short leaves it out (18.005).
+        const char* from = shown->text;
+        while (*from != '\0' && Wide833(shown, from, NumericWidth()))
+            ++from;
+        snprintf(numeric, sizeof numeric, "%s", from);
+    }
     if (DRAV_TextChanged(lastNumeric, numeric)) {
         SendNumeric(numeric);
         if (DRAV_DebugSetDisplay())
@@ -305,6 +320,7 @@ void QDRSX_Module::AssignAvionic(E_UnitType function) {
     }
     left = nullptr;
     BindAvionic(&left, function);
+    pageShownAt = XPLMGetElapsedTime();
     right = nullptr;
     const E_UnitType standby = StandbyOf(function);
     if (standby != NADA) BindAvionic(&right, standby);
@@ -415,15 +431,25 @@ void QDRSX_Module::SetDisplay() {
         if (std::strcmp(left->label, "PREV") == 0 || std::strcmp(left->label, "NEXT") == 0) return;
         char letter = ' ';
         bool point = false;
-        if (DualPrefix(left->label, &letter, &point))
+        if (DualPrefix(left->label, &letter, &point)) {
             snprintf(text, sizeof text, point ? "%c.%s" : "%c%s", letter, left->text);
-        else
+            if (Wide833(left, text, kRsxWidth)) {
+                // No room for letter and frequency together: the letter names the radio for a
+                // moment after a page change, then the frequency takes the whole display.
+                if (XPLMGetElapsedTime() - pageShownAt < kLetterSeconds)
+                    snprintf(text, sizeof text, point ? "%c." : "%c", letter);
+                else
+                    snprintf(text, sizeof text, "%s", left->text);
+            }
+        } else {
             snprintf(text, sizeof text, "%s", left->text);
+        }
         if (DRAV_TextChanged(lastLeft, text)) {
             QDRSX_SetLDisplayText(unit, text);
             if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Left Display = %s", text);
         }
         snprintf(text, sizeof text, " %s", right->text);
+        if (Wide833(right, text, kRsxWidth)) snprintf(text, sizeof text, "%s", right->text);
         if (DRAV_TextChanged(lastRight, text)) {
             QDRSX_SetRDisplayText(unit, text);
             if (DRAV_DebugSetDisplay())

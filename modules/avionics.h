@@ -113,6 +113,9 @@ class QDRSX_Module : public QD_Abstract_AvionicDevice {
     char lastRight[kKeptSize] = {};
     unsigned char lastButtons = 0;
     unsigned char lastLamps = 0;
+    // Simulator time of the last page change: an 8.33 kHz dual page shows its radio letter
+    // alone until a second has passed.
+    float pageShownAt = 0.0f;
 
   private:
     void SendBlanks(bool only_if_changed);

@@ -73,4 +73,12 @@ inline void SliceText(const char* text, int start, int count, char* out, size_t 
     out[n] = '\0';
 }
 
+// Positions the text takes on a 7-segment display: a point rides on the character before it.
+inline int SegmentPositions(const char* text) {
+    int n = 0;
+    for (const char* c = text; *c != '\0'; ++c, ++n)
+        if (c[1] == '.') ++c;
+    return n;
+}
+
 } // namespace drav_modutil

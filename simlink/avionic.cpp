@@ -165,6 +165,11 @@ void Avionic::GetFly() {
         snprintf(text, sizeof text, "%03d.%02d", n / 100, n % 100);
         break;
     }
+    case EDisplayType::DISP_FREQ_833: {
+        const int n = TruncToInt(InternalGet());
+        snprintf(text, sizeof text, "%03d.%03d", n / 1000, n % 1000);
+        break;
+    }
     case EDisplayType::DISP_SPEED: {
         const float v = InternalGet();
         if (ModeSwitchOn())
@@ -221,6 +226,13 @@ void Avionic::SetFly() {
         const long long mhz = TextToInt(text);
         const long long khz10 = strnlen(text, sizeof text) > 4 ? TextToInt(text + 4) : 0;
         InternalSet(static_cast<float>(100 * mhz + khz10));
+        break;
+    }
+    case EDisplayType::DISP_FREQ_833: {
+        // "118.005": megahertz before the point, the three kHz digits from the fifth character.
+        const long long mhz = TextToInt(text);
+        const long long khz = strnlen(text, sizeof text) > 4 ? TextToInt(text + 4) : 0;
+        InternalSet(static_cast<float>(SaturateToInt(1000 * mhz + khz)));
         break;
     }
     case EDisplayType::DISP_SPEED:

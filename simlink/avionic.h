@@ -23,6 +23,7 @@ enum class EDisplayType : int {
     DISP_BARO = 8,       // inches of mercury, or hectopascal when the simulator shows metric
     DISP_BRIGHTNESS = 9, // the hardware's display brightness, not a simulator value
     DISP_RAW = 12,       // the text is left alone
+    DISP_FREQ_833 = 13,  // "%03d.%03d" of a COM value in kHz (118005 is 118.005 MHz)
 };
 
 inline constexpr int kAvionicTextSize = 10;
@@ -81,6 +82,13 @@ int ModDecimalValue(int value, int lowDigit, int digitCount, int min, int max, b
 // nullptr for any other function. The binding table hands these out; every unit showing the
 // function shares the object.
 Avionic* DRAV_AvionicFor(E_UnitType unit_type);
+
+// 8.33 kHz COM tuning: the next channel name steps away from khz (wrapping within its MHz).
+// A value that is not a channel name first moves to the nearest one, and that takes one step
+// (ties go the way of the turn). The MHz digits never change.
+int DRAV_Com833Fine(int khz, int steps);
+// Whole MHz within 118 to 136 with wrap-around; an off-channel value moves to the nearest name.
+int DRAV_Com833Coarse(int khz, int steps);
 
 // Display brightness level shared by every unit (1 to 15 once tuned).
 extern int ii_brightlevel;

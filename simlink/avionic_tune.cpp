@@ -37,6 +37,47 @@ int ComFine(int k, int steps) {
 int ComCoarse(int k, int steps) {
     return ModDecimalValue(k, 3, 3, 118, 136, true, steps, 1);
 }
+// 8.33 kHz channel names within one MHz, in dialling order: each 25 kHz block gives its own
+// name and the three 5 kHz names above it (.x00 .x05 .x10 .x15, .x25 ... .x90), 160 in all.
+constexpr int kBlockKhz = 25;
+constexpr int kNamesPerBlock = 4;
+constexpr int kChannelNames = 1000 / kBlockKhz * kNamesPerBlock;
+
+bool IsChannelName(int khz) {
+    const int r = khz % kBlockKhz;
+    return r % 5 == 0 && r <= 15;
+}
+int ChannelIndex(int khz) {
+    return khz / kBlockKhz * kNamesPerBlock + khz % kBlockKhz / 5;
+}
+int ChannelKhz(int index) {
+    return index / kNamesPerBlock * kBlockKhz + index % kNamesPerBlock * 5;
+}
+
+// The channel name nearest to khz (0 to 999) within its MHz; a tie goes the way of dir.
+int NearestChannelName(int khz, int dir) {
+    const int block = khz / kBlockKhz * kBlockKhz;
+    const int r = khz % kBlockKhz;
+    const int below = block + (r <= 15 ? r / 5 * 5 : 15);
+    int above = -1;
+    if (r < 15)
+        above = block + (r / 5 + 1) * 5;
+    else if (block + kBlockKhz < 1000)
+        above = block + kBlockKhz;
+    if (above < 0) return below;
+    const int down = khz - below;
+    const int up = above - khz;
+    if (down != up) return down < up ? below : above;
+    return dir > 0 ? above : below;
+}
+
+// Splits a COM value in kHz into MHz and kHz-within-MHz; values below zero count as 0.
+void SplitKhz(int k, int* mhz, int* khz) {
+    if (k < 0) k = 0;
+    *mhz = k / 1000;
+    *khz = k % 1000;
+}
+
 int NavFine(int n, int steps) {
     return ModDecimalValue(n, 0, 2, 0, 95, true, steps, 5);
 }
@@ -92,6 +133,29 @@ float Trim(float v, int fine, float increment, float limit) {
 
 } // namespace
 
+int DRAV_Com833Fine(int k, int steps) {
+    if (steps == 0) return k;
+    int mhz = 0;
+    int khz = 0;
+    SplitKhz(k, &mhz, &khz);
+    const int dir = steps > 0 ? 1 : -1;
+    if (!IsChannelName(khz)) {
+        khz = NearestChannelName(khz, dir);
+        steps -= dir;
+    }
+    const int index = ((ChannelIndex(khz) + steps) % kChannelNames + kChannelNames) % kChannelNames;
+    return mhz * 1000 + ChannelKhz(index);
+}
+
+int DRAV_Com833Coarse(int k, int steps) {
+    if (steps == 0) return k;
+    int mhz = 0;
+    int khz = 0;
+    SplitKhz(k, &mhz, &khz);
+    if (!IsChannelName(khz)) khz = NearestChannelName(khz, steps);
+    return ComCoarse(mhz * 1000 + khz, steps);
+}
+
 bool Avionic::TunedValue(float v, short coarseSteps, short fineSteps, int hw, float* out) {
     const int n = Trunc(v);
     const int coarse = coarseSteps;
@@ -105,6 +169,10 @@ bool Avionic::TunedValue(float v, short coarseSteps, short fineSteps, int hw, fl
     case COM2_ACTIVE:
     case COM2_STANDBY:
     case COM2_DUAL: {
+        if (displayType == EDisplayType::DISP_FREQ_833) {
+            *out = static_cast<float>(DRAV_Com833Coarse(DRAV_Com833Fine(n, fine), coarse));
+            return true;
+        }
         const int k = ComCoarse(ComFine(ComKilohertz(n), fine), coarse);
         *out = static_cast<float>(k / 10);
         return true;
@@ -113,12 +181,20 @@ bool Avionic::TunedValue(float v, short coarseSteps, short fineSteps, int hw, fl
     case COM1_STANDBY_COARSE:
     case COM2_ACTIVE_COARSE:
     case COM2_STANDBY_COARSE:
+        if (displayType == EDisplayType::DISP_FREQ_833) {
+            *out = static_cast<float>(DRAV_Com833Coarse(n, fine));
+            return true;
+        }
         *out = static_cast<float>(ComCoarse(ComKilohertz(n), fine) / 10);
         return true;
     case COM1_ACTIVE_FINE:
     case COM1_STANDBY_FINE:
     case COM2_ACTIVE_FINE:
     case COM2_STANDBY_FINE:
+        if (displayType == EDisplayType::DISP_FREQ_833) {
+            *out = static_cast<float>(DRAV_Com833Fine(n, fine));
+            return true;
+        }
         *out = static_cast<float>(ComFine(ComKilohertz(n), fine) / 10);
         return true;
 

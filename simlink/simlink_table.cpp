@@ -7,9 +7,45 @@
 #include "core/globals.h"
 #include "simlink_table_rows.h"
 
+#include <cstring>
+
 using namespace simlink_table;
 
 namespace {
+
+// The COM frequency datarefs in 10 kHz units and their 8.33-capable counterparts in kHz.
+struct Com833Pair {
+    const char* legacy;
+    const char* khz;
+};
+constexpr Com833Pair kCom833Pairs[] = {
+    {"sim/cockpit/radios/com1_freq_hz", "sim/cockpit2/radios/actuators/com1_frequency_hz_833"},
+    {"sim/cockpit/radios/com1_stdby_freq_hz", "sim/cockpit2/radios/actuators/com1_standby_frequency_hz_833"},
+    {"sim/cockpit/radios/com2_freq_hz", "sim/cockpit2/radios/actuators/com2_frequency_hz_833"},
+    {"sim/cockpit/radios/com2_stdby_freq_hz", "sim/cockpit2/radios/actuators/com2_standby_frequency_hz_833"},
+};
+
+// With 8.33 kHz spacing chosen, the kHz dataref that replaces a COM row's dataref; null when the
+// row is no COM value or the simulator lacks any of the four (it predates 8.33 kHz radios: the
+// radios keep the 25 kHz datarefs, and the simulator's log says so once).
+const char* Com833DataRef(const char* dataRef) {
+    if (g_ComChannelSpacing != 833 || dataRef == nullptr) return nullptr;
+    const Com833Pair* pair = nullptr;
+    for (const Com833Pair& p : kCom833Pairs)
+        if (std::strcmp(p.legacy, dataRef) == 0) pair = &p;
+    if (pair == nullptr) return nullptr;
+    bool available = true;
+    for (const Com833Pair& p : kCom833Pairs)
+        if (XPLMFindDataRef(p.khz) == nullptr) available = false;
+    if (available) return pair->khz;
+    static bool told = false;
+    if (!told) {
+        told = true;
+        XPLMDebugString("DRAV: ComChannelSpacing=833 but this simulator has no 8.33 kHz COM datarefs; "
+                        "COM radios tune in 25 kHz steps\n");
+    }
+    return nullptr;
+}
 
 void BindValue(const ValueRow& row, Avionic** place, bool x737) {
     // Every value function owns one static object; PREV and NEXT share the COM1 dual one.
@@ -18,7 +54,12 @@ void BindValue(const ValueRow& row, Avionic** place, bool x737) {
     const bool useX737 = x737 && row.x737DataRef != nullptr;
     const char* dataRef = useX737 ? row.x737DataRef : row.dataRef;
     const char* modeSwitch = useX737 ? row.x737ModeSwitch : row.modeSwitch;
-    *place = value->Register(row.label, static_cast<EDisplayType>(row.format), row.function, dataRef);
+    auto format = static_cast<EDisplayType>(row.format);
+    if (const char* khz = Com833DataRef(dataRef)) {
+        dataRef = khz;
+        format = EDisplayType::DISP_FREQ_833;
+    }
+    *place = value->Register(row.label, format, row.function, dataRef);
     // Without a mode switch in this column an earlier registration stays as it was.
     if (modeSwitch != nullptr) value->modeSwitch.Register(1.0f, 0.0f, kEqual, modeSwitch, kInt, 0, 1);
 }

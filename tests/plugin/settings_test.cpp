@@ -88,15 +88,17 @@ TEST_F(SettingsFile, MissingFileGivesDefaults) {
     EXPECT_EQ(g_RMKRSXEncoderType, 1);
     EXPECT_FLOAT_EQ(g_ElevatorTrimIncrement, 0.005f);
     EXPECT_FLOAT_EQ(g_AileronTrimIncrement, 0.001f);
+    EXPECT_EQ(g_ComChannelSpacing, 25);
     EXPECT_FALSE(fs::exists(dir_ / "DRAV.INI"));
 }
 
 TEST_F(SettingsFile, GlobalKeysParseTheirLeadingNumber) {
     WriteIni("[CONFIG]\nRMKRSXEncoderType=2 ; comment\nElevatorTrimIncrement=0.01x\nQKNBReverseFix=yes\n"
-             "[DEBUG]\nDebugDeviceInfo=1\n");
+             "ComChannelSpacing=833\n[DEBUG]\nDebugDeviceInfo=1\n");
     DRAV_ReadConfigSettings();
     DRAV_ReadDebugSettings();
     EXPECT_EQ(g_RMKRSXEncoderType, 2);
+    EXPECT_EQ(g_ComChannelSpacing, 833);
     EXPECT_FLOAT_EQ(g_ElevatorTrimIncrement, 0.01f);
     EXPECT_EQ(g_QKNBReverseFix, 0);
     EXPECT_EQ(g_DRAV_DebugDeviceInfo, 1);
