@@ -1,7 +1,7 @@
 // 8.33 kHz COM radios: the channel-name arithmetic, the kHz text format, and the binding that
 // picks the 8.33-capable datarefs when ComChannelSpacing is 833 and the simulator has them.
 #include "avionic_test_util.h"
-#include "plugin/globals.h"
+#include "core/globals.h"
 #include "simlink/avionic.h"
 #include "simlink/simlink_table.h"
 
