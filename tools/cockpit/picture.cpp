@@ -21,7 +21,7 @@ struct Rgb {
 };
 constexpr Rgb kPanelBack{0.13, 0.14, 0.16}, kCardBack{0.21, 0.22, 0.24}, kCardEdge{0.36, 0.37, 0.40},
     kText{0.90, 0.90, 0.90}, kCaptionText{0.62, 0.63, 0.66}, kBezel{0.03, 0.03, 0.03},
-    kSegLit{1.0, 0.43, 0.16}, kSegDark{0.16, 0.09, 0.07}, kLampLit{1.0, 0.80, 0.24},
+    kSegLit{1.0, 0.43, 0.16}, kSegDark{0.13, 0.07, 0.05}, kLampLit{1.0, 0.80, 0.24},
     kLampDark{0.24, 0.20, 0.12}, kSwitchOn{0.47, 0.86, 1.0}, kSwitchOff{0.28, 0.29, 0.32},
     kSlot{0.06, 0.06, 0.06}, kHandle{0.86, 0.86, 0.86};
 
