@@ -20,20 +20,23 @@ uint32_t At(const Picture& p, Point at, Point origin) {
     return p.Pixel(static_cast<int>(origin.x + at.x), static_cast<int>(origin.y + at.y));
 }
 
+// A display as read back; no codes means it never received any.
+qdtest::Face::Display Shown(const char* name, int positions, std::vector<uint16_t> codes,
+                            bool sixteen = false) {
+    qdtest::Face::Display d;
+    d.name = name;
+    d.positions = positions;
+    d.sixteen = sixteen;
+    d.received = !codes.empty();
+    d.codes = std::move(codes);
+    return d;
+}
+
 UnitView Radio(std::vector<uint16_t> left) {
     UnitView u;
     u.label = "QD-RSX 1";
     u.type = kRSX;
-    qdtest::Face::Display d;
-    d.name = "left";
-    d.received = true;
-    d.positions = 6;
-    d.codes = std::move(left);
-    u.face.displays.push_back(d);
-    d.name = "right";
-    d.received = false;
-    d.codes.clear();
-    u.face.displays.push_back(d);
+    u.face.displays = {Shown("left", 6, std::move(left)), Shown("right", 6, {})};
     u.face.has_lamps = true;
     return u;
 }
@@ -64,12 +67,8 @@ TEST(Picture, SixteenSegmentsAndTheirDecimalPoint) {
     UnitView u;
     u.label = "QD-AVX 1";
     u.type = kAVX;
-    qdtest::Face::Display alpha;
-    alpha.name = "alpha";
-    alpha.received = true;
-    alpha.sixteen = true;
-    alpha.positions = 4;
-    alpha.codes = {0x4015 /* X */, 0x8908 | 0x0040 /* I. */, 0x0022 /* - */, 0x0000};
+    const qdtest::Face::Display alpha =
+        Shown("alpha", 4, {0x4015 /* X */, 0x8908 | 0x0040 /* I. */, 0x0022 /* - */, 0x0000}, true);
     u.face.displays.push_back(alpha);
     const auto picture = DrawUnit(u);
     const CardLayout lay = LayOutCard(u);
@@ -204,6 +203,13 @@ TEST(ControlsReadBack, SelectorsLeversAndSwitches) {
     EXPECT_EQ(c.switches, std::vector<int>{1});
     EXPECT_EQ(c.switch_count, 8);
 }
+
+// The font caches go once every test is done, so that the leak checker sees only real leaks.
+class ReleaseCaches : public ::testing::Environment {
+  public:
+    void TearDown() override { ReleaseDrawingCaches(); }
+};
+const ::testing::Environment* const kReleaseCaches = ::testing::AddGlobalTestEnvironment(new ReleaseCaches);
 
 } // namespace
 } // namespace cockpit

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cockpit.h"
+#include "picture.h"
 #include "scenario.h"
 #include "testbed.h"
 
@@ -85,6 +86,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cockpit: needs umockdev (apt-get install umockdev libumockdev-dev)\n");
         return cockpit::kScenarioError;
     }
-    cockpit::Cockpit cockpit(options);
-    return cockpit.Run(scenario);
+    int result = cockpit::kScenarioError;
+    {
+        cockpit::Cockpit cockpit(options);
+        result = cockpit.Run(scenario);
+    }
+    cockpit::ReleaseDrawingCaches();
+    return result;
 }

@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -398,6 +399,11 @@ std::unique_ptr<Picture> DrawPanel(const std::vector<UnitView>& units, int colum
     cairo_destroy(cr);
     if (origins != nullptr) *origins = std::move(at);
     return picture;
+}
+
+void ReleaseDrawingCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }
 
 } // namespace cockpit

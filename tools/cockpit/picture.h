@@ -86,4 +86,8 @@ std::unique_ptr<Picture> DrawUnit(const UnitView& unit);
 std::unique_ptr<Picture> DrawPanel(const std::vector<UnitView>& units, int columns = 4,
                                    std::vector<Point>* origins = nullptr);
 
+// Frees the drawing library's and the font configuration's caches; call when no picture is left,
+// before the program ends, so that leak checkers see only real leaks.
+void ReleaseDrawingCaches();
+
 } // namespace cockpit
