@@ -12,9 +12,9 @@ UNITS      ?=
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
-                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri python3
+                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libcairo2-dev python3
 
-.PHONY: all deps configure build run test test-asan bench package clean
+.PHONY: all deps configure build run pictures test test-asan bench package clean
 
 all: build
 
@@ -41,8 +41,24 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The virtual cockpit: the plug-in with one emulated unit of every model, playing a scenario.
+# Pictures of the panel go to $(BUILD)/cockpit: at every "show" step and at the end.
 run: build
-	$(BUILD)/tools/cockpit/cockpit $(if $(INI),--ini $(INI)) $(if $(UNITS),--units $(UNITS)) $(SCENARIO)
+	@rm -f $(BUILD)/cockpit/*.png
+	$(BUILD)/tools/cockpit/cockpit --pictures $(BUILD)/cockpit $(if $(INI),--ini $(INI)) \
+	  $(if $(UNITS),--units $(UNITS)) $(SCENARIO)
+	@echo "The panel at the end: $(BUILD)/cockpit/panel-final.png"
+
+# The pictures in the READMEs, drawn again from the tour: its final panel and one unit of each model.
+pictures: build
+	@rm -rf $(BUILD)/pictures
+	$(BUILD)/tools/cockpit/cockpit --pictures $(BUILD)/pictures --unit-pictures examples/tour.scn \
+	  > $(BUILD)/pictures.log || { cat $(BUILD)/pictures.log; exit 1; }
+	@mkdir -p docs/cockpit
+	cp $(BUILD)/pictures/panel-final.png docs/cockpit/panel.png
+	@for f in $(BUILD)/pictures/QD-*-1-final.png; do \
+	  n=$${f##*/}; cp "$$f" "docs/cockpit/$${n%-1-final.png}.png"; \
+	done
+	@echo "Written: docs/cockpit/panel.png and one picture per model in docs/cockpit/"
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

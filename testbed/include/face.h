@@ -26,6 +26,11 @@ struct Face {
         std::string name; // "left", "right", "A".."F", "alpha", "numeric"
         std::string text; // decoded, positions kept (blank positions are spaces)
         bool received = false;
+        // The codes as received, one per position left to right: 7-segment bytes (bit 7 the
+        // decimal point) or, for alpha displays, 16-segment words (0x0040 the decimal point).
+        std::vector<uint16_t> codes;
+        bool sixteen = false;
+        int positions = 0; // characters the display has, received or not
         bool operator==(const Display&) const = default;
     };
     std::vector<Display> displays;
@@ -41,6 +46,15 @@ struct Face {
     bool operator==(const Face&) const = default;
     const Display* display(const std::string& name) const;
 };
+
+// Where the unit's controls stand, from its input state: what the last scenario step put there.
+struct Controls {
+    std::vector<int> levers;    // QD-THQ levers 1-6: 0-255
+    std::vector<int> selectors; // QD-SSM 1-3, QD-ECP 1, QD-NDC 1-2, in the terms Unit::selector takes
+    std::vector<int> switches;  // switches held on (1-based), in increasing order
+    int switch_count = 0;
+};
+Controls ReadControls(const Unit& unit);
 
 // The display names of a model, in panel order (empty for models without displays).
 std::vector<std::string> DisplayNames(int type);

@@ -111,7 +111,7 @@ uint8_t LampByteReport(int type) {
     }
 }
 
-constexpr int kAPX = 12, kANP = 18, kIOB = 19;
+constexpr int kAPX = 12, kANP = 18, kIOB = 19, kSSM = 17, kECP = 14, kNDC = 13;
 constexpr uint8_t kAPXLampReport = 15;
 
 void AddLitBits(uint32_t word, int count, std::vector<int>& lamps) {
@@ -172,17 +172,24 @@ Face ReadFace(const Unit& unit) {
         d.name = def.name;
         const std::vector<uint8_t> report = unit.feature(def.report_id);
         d.received = !report.empty();
+        d.sixteen = def.encoding == Encoding::Alpha;
+        for (const ModelLayout::Feature& f : unit.layout().features)
+            if (f.id == def.report_id) d.positions = (f.len - 1) / (d.sixteen ? 2 : 1);
         if (d.received) {
             const std::vector<uint8_t> codes(report.begin() + 1, report.end());
             switch (def.encoding) {
             case Encoding::Seg7:
                 d.text = DecodeSegments(codes);
+                d.codes.assign(codes.begin(), codes.end());
                 break;
             case Encoding::Numeric:
                 d.text = DecodeNumeric(codes);
+                d.codes.assign(codes.rbegin(), codes.rend());
                 break;
             case Encoding::Alpha:
                 d.text = DecodeAlpha(codes);
+                for (size_t i = 0; i + 1 < codes.size(); i += 2)
+                    d.codes.push_back(static_cast<uint16_t>(codes[i] | (codes[i + 1] << 8)));
                 break;
             }
         }
@@ -226,6 +233,56 @@ Face ReadFace(const Unit& unit) {
         }
     }
     return face;
+}
+
+Controls ReadControls(const Unit& unit) {
+    Controls c;
+    const ModelLayout& m = unit.layout();
+    const std::vector<uint8_t> in = unit.input_state();
+    auto byte = [&](size_t offset) { return offset < in.size() ? in[offset] : uint8_t{0}; };
+    for (uint8_t offset : m.lever_bytes)
+        c.levers.push_back(byte(offset));
+
+    // Selector bits share bytes with the switches; they are shown as selectors only.
+    size_t selector_byte = 0;
+    uint8_t selector_mask = 0;
+    const uint8_t b1 = byte(1);
+    switch (m.type) {
+    case kSSM: {
+        static const int sel1[4] = {1, 2, 3, 4}; // raw field 0..3 to the value Unit::selector takes
+        static const int sel2[4] = {2, 1, 3, 0};
+        static const int sel3[4] = {1, 3, 2, 4};
+        c.selectors = {sel1[b1 & 0x03], sel2[(b1 >> 4) & 0x03], sel3[(b1 >> 6) & 0x03]};
+        selector_byte = 1;
+        selector_mask = 0xF3;
+        break;
+    }
+    case kECP: {
+        int position = 0;
+        for (int p = 1; p <= 5; ++p)
+            if (b1 & (1u << (7 - p))) position = p;
+        c.selectors = {position};
+        selector_byte = 1;
+        selector_mask = 0x7C;
+        break;
+    }
+    case kNDC:
+        c.selectors = {byte(6) & 0x03, (byte(6) >> 5) & 0x07};
+        selector_byte = 6;
+        selector_mask = 0xE3;
+        break;
+    default:
+        break;
+    }
+
+    c.switch_count = static_cast<int>(m.switch_bytes.size()) * 8;
+    for (size_t i = 0; i < m.switch_bytes.size(); ++i) {
+        uint8_t bits = byte(m.switch_bytes[i]);
+        if (m.switch_bytes[i] == selector_byte) bits &= static_cast<uint8_t>(~selector_mask);
+        for (int bit = 0; bit < 8; ++bit)
+            if (bits & (1u << bit)) c.switches.push_back(static_cast<int>(i) * 8 + bit + 1);
+    }
+    return c;
 }
 
 std::string FormatFace(const Face& face) {

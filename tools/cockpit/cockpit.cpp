@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "hostsim.h"
+#include "picture.h"
 #include "testbed.h"
 
 namespace cockpit {
@@ -96,6 +97,7 @@ Result Cockpit::Run(const Scenario& scenario) {
     }
     OUT("---- panel at the end ----\n");
     PrintPanel();
+    if (result != kScenarioError) WritePictures("final");
     if (result == kPassed)
         OUT("scenario passed: %zu steps, %d expectations met\n", scenario.steps.size(), expectations_);
     else
@@ -328,11 +330,15 @@ Result Cockpit::Execute(const Step& step) {
     case Op::Message:
         hostsim::SendMessage(step.from_sim ? 0 : sender_, step.a, step.param);
         break;
-    case Op::Show:
+    case Op::Show: {
         PrintChanges();
         OUT("---- panel ----\n");
         PrintPanel();
+        char moment[16];
+        std::snprintf(moment, sizeof moment, "%03d", ++shows_);
+        WritePictures(moment);
         return kPassed;
+    }
     default: {
         // An expectation: frames run until it holds or the time is up.
         std::string expected, actual;
@@ -345,7 +351,9 @@ Result Cockpit::Execute(const Step& step) {
             if (expected.empty()) return ScenarioError(step, actual);
             if (std::chrono::steady_clock::now() > deadline) {
                 PrintChanges();
-                return Fail(step, "expected " + expected + ", got " + actual);
+                const Result failed = Fail(step, "expected " + expected + ", got " + actual);
+                WritePictures("failed-line" + std::to_string(step.line));
+                return failed;
             }
             RunFramePaced();
         }
@@ -535,6 +543,38 @@ void Cockpit::PrintPanel() {
             !plugged       ? "(unplugged)"
             : face.empty() ? "(controls only)"
                            : face.c_str());
+    }
+}
+
+void Cockpit::WritePictures(const std::string& moment) {
+    if (options_.pictures_dir.empty()) return;
+    std::error_code ec;
+    std::filesystem::create_directories(options_.pictures_dir, ec);
+    std::vector<UnitView> views;
+    for (const auto& p : units_) {
+        UnitView v;
+        const qdtest::ModelLayout* layout = qdtest::LayoutOf(p->ref.type);
+        v.label = std::string(layout != nullptr ? layout->name : "?") + " " + std::to_string(p->ref.number);
+        v.type = p->ref.type;
+        v.plugged = p->unit->plugged();
+        v.face = qdtest::ReadFace(*p->unit);
+        v.controls = qdtest::ReadControls(*p->unit);
+        views.push_back(std::move(v));
+    }
+    auto write = [&](const Picture* picture, const std::string& name) {
+        const std::string path = (std::filesystem::path(options_.pictures_dir) / name).string();
+        std::string error;
+        if (picture != nullptr && picture->WritePng(path, &error))
+            OUT("picture: %s\n", path.c_str());
+        else
+            OUT("cannot write the picture %s: %s\n", path.c_str(), error.c_str());
+    };
+    write(DrawPanel(views).get(), "panel-" + moment + ".png");
+    if (!options_.unit_pictures) return;
+    for (const UnitView& v : views) {
+        std::string name = v.label;
+        std::replace(name.begin(), name.end(), ' ', '-');
+        write(DrawUnit(v).get(), name + "-" + moment + ".png");
     }
 }
 

@@ -31,6 +31,9 @@ struct Options {
     // Show what the plug-in and the device library write to standard output (the simulator's
     // console) among the cockpit's lines; otherwise it goes to console.txt in the simulator folder.
     bool console = false;
+    // Pictures of the panel at every "show", at the end and at a failed expectation; empty = none.
+    std::string pictures_dir;
+    bool unit_pictures = false; // one picture per unit as well
     FILE* out = stdout;
 };
 
@@ -73,6 +76,8 @@ class Cockpit {
     void PrintPanel();
     void PrintChanges();
     void Snapshot();
+    // Writes the panel's picture (and the units' when asked) named after the moment.
+    void WritePictures(const std::string& moment);
 
     void CaptureConsole();
     void RestoreConsole();
@@ -89,6 +94,7 @@ class Cockpit {
     size_t command_cursor_ = 0; // "expect command" looks from here on
     int sender_ = 0;            // the fake plug-in that sends add-on messages
     int expectations_ = 0;
+    int shows_ = 0;
 };
 
 } // namespace cockpit

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cockpit.h"
+#include "picture.h"
 #include "scenario.h"
 #include "testbed.h"
 
@@ -19,14 +20,17 @@ void Usage() {
     std::fprintf(
         stderr,
         "usage: cockpit [--ini FILE] [--units LIST] [--plugin DRAV.xpl] [--timeout SECONDS] [--keep]\n"
-        "               [--console] SCENARIO\n"
+        "               [--console] [--pictures DIR [--unit-pictures]] SCENARIO\n"
         "  --ini FILE      settings file to use instead of the scenario's\n"
         "  --units LIST    units plugged in at the start instead of the scenario's, e.g.\n"
         "                  RSX,PBX,PBX (two push-button panels), all, or none\n"
         "  --plugin PATH   the plug-in binary (default: the one this build made)\n"
         "  --timeout S     how long an expectation may take to come true (default 3)\n"
         "  --keep          keep the simulator folder (DRAV.INI, DRAVLog.txt) afterwards\n"
-        "  --console       show the simulator console (what the plug-in prints) among the lines\n");
+        "  --console       show the simulator console (what the plug-in prints) among the lines\n"
+        "  --pictures DIR  write the panel's picture at every show step (panel-001.png, ...), at the\n"
+        "                  end (panel-final.png) and when an expectation fails (panel-failed-lineN.png)\n"
+        "  --unit-pictures with --pictures: one picture per unit as well (QD-RSX-1-final.png, ...)\n");
 }
 
 } // namespace
@@ -54,6 +58,10 @@ int main(int argc, char** argv) {
             options.expect_timeout = std::atof(v);
         } else if (std::strcmp(arg, "--console") == 0) {
             options.console = true;
+        } else if (std::strcmp(arg, "--pictures") == 0 && (v = value())) {
+            options.pictures_dir = v;
+        } else if (std::strcmp(arg, "--unit-pictures") == 0) {
+            options.unit_pictures = true;
         } else if (std::strcmp(arg, "--keep") == 0) {
             options.keep_root = true;
         } else if (arg[0] != '-' && scenario_path.empty()) {
@@ -78,6 +86,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cockpit: needs umockdev (apt-get install umockdev libumockdev-dev)\n");
         return cockpit::kScenarioError;
     }
-    cockpit::Cockpit cockpit(options);
-    return cockpit.Run(scenario);
+    int result = cockpit::kScenarioError;
+    {
+        cockpit::Cockpit cockpit(options);
+        result = cockpit.Run(scenario);
+    }
+    cockpit::ReleaseDrawingCaches();
+    return result;
 }
