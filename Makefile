@@ -8,6 +8,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 SCENARIO   ?= examples/tour.scn
 INI        ?=
+PROFILE    ?=
 UNITS      ?=
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
@@ -42,7 +43,7 @@ build: configure
 
 # The virtual cockpit: the plug-in with one emulated unit of every model, playing a scenario.
 run: build
-	$(BUILD)/tools/cockpit/cockpit $(if $(INI),--ini $(INI)) $(if $(UNITS),--units $(UNITS)) $(SCENARIO)
+	$(BUILD)/tools/cockpit/cockpit $(if $(INI),--ini $(INI)) $(if $(PROFILE),--profile $(PROFILE)) $(if $(UNITS),--units $(UNITS)) $(SCENARIO)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

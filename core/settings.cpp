@@ -4,6 +4,7 @@
 #include "log.h"
 #include "paths.h"
 #include "platform.h"
+#include "profile.h"
 
 #include <cerrno>
 #include <climits>
@@ -201,15 +202,23 @@ float DRAV_ParseIniFloat(const char* text) { return text ? strtof(text, nullptr)
 
 namespace {
 
+// [DEBUG] comes from DRAV.INI alone; [CONFIG] from the aircraft's profile first.
+void ReadKey(const char* section, const char* key, const char* def, char (&value)[kLineSize]) {
+    if (strcmp(section, "DEBUG") == 0)
+        XP_ReadIniPref(kDravIniFile, section, key, value, def);
+    else
+        DRAV_ReadLayeredPref(section, key, value, sizeof value, def);
+}
+
 int ReadInt(const char* section, const char* key, const char* def) {
     char value[kLineSize];
-    XP_ReadIniPref(kDravIniFile, section, key, value, def);
+    ReadKey(section, key, def, value);
     return DRAV_ParseIniInt(value);
 }
 
 float ReadFloat(const char* section, const char* key, const char* def) {
     char value[kLineSize];
-    XP_ReadIniPref(kDravIniFile, section, key, value, def);
+    ReadKey(section, key, def, value);
     return DRAV_ParseIniFloat(value);
 }
 
@@ -227,6 +236,7 @@ void DRAV_ReadDebugSettings() {
 }
 
 void DRAV_ReadConfigSettings() {
+    const DRAV_SettingsSnapshot snapshot;
     g_QKNBReverseFix = ReadInt("CONFIG", "QKNBReverseFix", "0");
     g_RMKRSXEncoderType = ReadInt("CONFIG", "RMKRSXEncoderType", "1");
     g_ShowCustomDatarefs = ReadInt("CONFIG", "ShowCustomDatarefs", "0");

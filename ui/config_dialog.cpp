@@ -9,6 +9,7 @@
 #include "devlib/include/qddev.h"
 #include "function_lists.h"
 #include "core/globals.h"
+#include "core/profile.h"
 #include "core/settings.h"
 #include "modules/autopilot.h"
 #include "modules/engine.h"
@@ -19,6 +20,9 @@ int gnNumUnitsDetected = 0;
 int gnDevIdxPick = 0;
 char gaszSelHWUnit[32] = {};
 XPWidgetID gwidDeviceSelPopup = nullptr;
+XPWidgetID gwidLayerPopup = nullptr;
+int gnLayerPick = 0;
+XPWidgetID gawidFnSelOrigin[kConfigRows] = {};
 XPWidgetID gawidFnSelCaption[kConfigRows] = {};
 XPWidgetID gawidFnSelPopup[kConfigRows] = {};
 char gaszFnSelConfigKey[kConfigRows][32] = {};
@@ -115,15 +119,53 @@ void ReRegisterCurrentUnit() {
     if (u && g_RegistryHooks.register_unit) g_RegistryHooks.register_unit(u->type, u->unit - 1);
 }
 
-// Writes key of the current unit's section: an empty value removes it.
-void StorePick(const char* key, const char* item) {
-    if (gaszSelHWUnit[0] == '\0' || key == nullptr || key[0] == '\0') return;
-    XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, key, strcasecmp(item, "No Selection") == 0 ? "" : item);
-    ReRegisterCurrentUnit();
+// The first item of every list in the aircraft view: the aircraft's key goes, DRAV.INI serves.
+constexpr const char* kAllAircraftItem = "All aircraft setting";
+
+bool AircraftView() { return gnLayerPick == 1; }
+
+DRAV_SettingsLayer PickLayer() {
+    return AircraftView() ? DRAV_SettingsLayer::ThisAircraft : DRAV_SettingsLayer::AllAircraft;
 }
 
+// Writes key of the current unit's section into the layer shown. For all aircraft "No Selection"
+// removes the key; for this aircraft it stores an explicit nothing, and "All aircraft setting"
+// removes the aircraft's key.
+void StorePick(const char* key, const char* item) {
+    if (gaszSelHWUnit[0] == '\0' || key == nullptr || key[0] == '\0') return;
+    const char* value = item;
+    if (strcasecmp(item, "No Selection") == 0)
+        value = AircraftView() ? kProfileNothing : "";
+    else if (strcasecmp(item, kAllAircraftItem) == 0)
+        value = "";
+    DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, key, value);
+    ReRegisterCurrentUnit();
+    // The page shows where each function comes from: the picked row may have changed sides.
+    if (const DetectedUnit* u = AircraftView() ? CurrentUnit() : nullptr) SetupModuleConfig(u->type, u->unit);
+}
+
+// The effective value: the aircraft's profile first, then DRAV.INI.
 void ReadKey(const char* section, const char* key, const char* def, char (&out)[128]) {
-    XP_ReadIniPref(kDravIniFile, section, key, out, def);
+    DRAV_ReadLayeredPref(section, key, out, sizeof out, def);
+}
+
+// In the aircraft view: list with "All aircraft setting" in front, and the row's origin shown.
+// Returns the list the popup gets and sets *index to the item to show.
+const char* LayeredList(int row, const char* list, const char* value, const char* key, int* index) {
+    static char layered[kFunctionListSize + 32];
+    *index = ItemIndexOf(list, value ? value : "");
+    if (!AircraftView()) {
+        if (gawidFnSelOrigin[row]) XPHideWidget(gawidFnSelOrigin[row]);
+        return list;
+    }
+    std::snprintf(layered, sizeof layered, "%s;%s", kAllAircraftItem, list);
+    ++*index;
+    DRAV_PrefOrigin origin = DRAV_PrefOrigin::Default;
+    char ignored[128];
+    DRAV_ReadLayeredPref(gaszSelHWUnit, key ? key : "", ignored, sizeof ignored, "", &origin);
+    XPSetWidgetDescriptor(gawidFnSelOrigin[row], origin == DRAV_PrefOrigin::Profile ? "acft" : "all");
+    XPShowWidget(gawidFnSelOrigin[row]);
+    return layered;
 }
 
 // Shows `count` rows from `first_row` for keys made with key_format and numbers from first_key.
@@ -260,6 +302,7 @@ void ClearAllConfigWidgets() {
         if (gawidFnSelCaption[i]) XPHideWidget(gawidFnSelCaption[i]);
         if (gawidFnSelPopup[i]) XPHideWidget(gawidFnSelPopup[i]);
         if (gawidSpSelPopup[i]) XPHideWidget(gawidSpSelPopup[i]);
+        if (gawidFnSelOrigin[i]) XPHideWidget(gawidFnSelOrigin[i]);
         gaszFnSelConfigKey[i][0] = '\0';
         gaszSpSelConfigKey[i][0] = '\0';
     }
@@ -285,9 +328,9 @@ void InitFunctionSelectPopup(int row, const char* caption, const char* list, con
         return;
     }
     CopyKey(gaszFnSelConfigKey[row], key);
-    XPSetWidgetDescriptor(gawidFnSelPopup[row], list);
-    XPSetWidgetProperty(gawidFnSelPopup[row], xpProperty_PopupCurrentItem,
-                        ItemIndexOf(list, value ? value : ""));
+    int index = 0;
+    XPSetWidgetDescriptor(gawidFnSelPopup[row], LayeredList(row, list, value, key, &index));
+    XPSetWidgetProperty(gawidFnSelPopup[row], xpProperty_PopupCurrentItem, index);
     XPShowWidget(gawidFnSelPopup[row]);
 }
 
@@ -299,9 +342,9 @@ void InitSpecialSelectPopup(int row, const char* list, const char* value, const 
         return;
     }
     CopyKey(gaszSpSelConfigKey[row], key);
-    XPSetWidgetDescriptor(gawidSpSelPopup[row], list);
-    XPSetWidgetProperty(gawidSpSelPopup[row], xpProperty_PopupCurrentItem,
-                        ItemIndexOf(list, value ? value : ""));
+    int index = 0;
+    XPSetWidgetDescriptor(gawidSpSelPopup[row], LayeredList(row, list, value, key, &index));
+    XPSetWidgetProperty(gawidSpSelPopup[row], xpProperty_PopupCurrentItem, index);
     XPShowWidget(gawidSpSelPopup[row]);
 }
 
@@ -334,6 +377,7 @@ void InitSlider(int slider, const char* caption, int minimum, int value, int max
 }
 
 void SetupModuleConfig(int type, int unit_number) {
+    const DRAV_SettingsSnapshot snapshot; // the page shows one version of the files
     char section[32];
     SectionName(type, unit_number, section);
     char* const fn = gszFunctionList;
@@ -479,6 +523,13 @@ void SetupModuleConfig(int type, int unit_number) {
     }
 }
 
+int LayerSelectCB(XPWidgetMessage msg, XPWidgetID, intptr_t, intptr_t p2) {
+    if (msg != xpMessage_PopupNewItemPicked) return 0;
+    gnLayerPick = p2 == 1 && DRAV_Profile().user_file[0] != '\0' ? 1 : 0;
+    if (const DetectedUnit* u = CurrentUnit()) SetupModuleConfig(u->type, u->unit);
+    return 1;
+}
+
 int DeviceSelectCB(XPWidgetMessage msg, XPWidgetID, intptr_t, intptr_t p2) {
     if (msg != xpMessage_PopupNewItemPicked) return 0;
     gnDevIdxPick = static_cast<int>(p2);
@@ -528,8 +579,7 @@ int SliderCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t) {
         std::snprintf(text, sizeof text, "%1.2f", position / 100.0);
     else
         std::snprintf(text, sizeof text, "%d", position);
-    if (gaszSelHWUnit[0] != '\0' && s.key[0] != '\0')
-        XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, s.key, text);
+    if (gaszSelHWUnit[0] != '\0' && s.key[0] != '\0') DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, s.key, text);
     if (s.percent)
         SetLabel(s.value_label, "%d%%", position);
     else
@@ -578,12 +628,27 @@ void CreateConfigDlgWidget(int width, int height) {
     if (gnNumUnitsDetected == 0) AppendListSel(gszDeviceList, sizeof gszDeviceList, "(No devices found.)");
 
     gwidDeviceSelPopup = XSBCreatePopup(left + 10, top - 40, left + 130, top - 52, 1, gszDeviceList, root, 0);
+    // The aircraft's own layer only when it has a name its profile can be stored under.
+    static char layers[96];
+    layers[0] = '\0';
+    AppendListSel(layers, sizeof layers, "All aircraft");
+    if (DRAV_Profile().user_file[0] != '\0') {
+        char item[64];
+        std::snprintf(item, sizeof item, "This aircraft: %.40s", DRAV_Profile().aircraft);
+        for (char* c = item; *c; ++c)
+            if (*c == ';') *c = ','; // ';' separates the items
+        AppendListSel(layers, sizeof layers, item);
+    }
+    gnLayerPick = 0;
+    gwidLayerPopup = XSBCreatePopup(left + 10, top - 60, left + 130, top - 72, 1, layers, root, 0);
+    XPAddWidgetCallback(gwidLayerPopup, LayerSelectCB);
     for (int i = 0; i < kConfigRows; ++i) {
         const int y = top - 40 - 20 * i;
         gawidFnSelCaption[i] = Caption(left + 150, y, left + 250, y - 12, "*init*", root);
         gawidFnSelPopup[i] = XSBCreatePopup(left + 310, y, left + 610, y - 12, 0, "", root, 1);
         XPAddWidgetCallback(gawidFnSelPopup[i], FunctionSelectCB);
         gawidSpSelPopup[i] = XSBCreatePopup(left + 230, y, left + 300, y - 12, 0, "", root, 1);
+        gawidFnSelOrigin[i] = XPCreateWidget(left + 614, y, left + 646, y - 12, 0, "", 0, root, xpWidgetClass_Caption);
         XPAddWidgetCallback(gawidSpSelPopup[i], SpecialSelectCB);
         gaszFnSelConfigKey[i][0] = '\0';
         gaszSpSelConfigKey[i][0] = '\0';

@@ -20,6 +20,8 @@ std::string g_root;  // the simulator's root folder, with its trailing separator
 
 extern "C" void XPLMGetSystemPath(char* out) { snprintf(out, 512, "%s", g_root.c_str()); }
 extern "C" const char* XPLMGetDirectorySeparator() { return "/"; }
+extern "C" void XPLMDebugString(const char*) {}
+extern "C" void XPLMGetNthAircraftModel(int, char* file, char* path) { file[0] = path[0] = '\0'; }
 
 namespace {
 
