@@ -485,3 +485,36 @@ bool DRAV_ReselectProfile() {
     snprintf(path, sizeof path, "%s", g_AcfPath);
     return DRAV_SelectProfileFor(file, path);
 }
+
+namespace {
+
+int ConfigInt(const char* key, const char* def) {
+    char value[kPieceSize];
+    DRAV_ReadLayeredPref("CONFIG", key, value, sizeof value, def);
+    return DRAV_ParseIniInt(value);
+}
+
+float ConfigFloat(const char* key, const char* def) {
+    char value[kPieceSize];
+    DRAV_ReadLayeredPref("CONFIG", key, value, sizeof value, def);
+    return DRAV_ParseIniFloat(value);
+}
+
+} // namespace
+
+void DRAV_ReadConfigSettings() {
+    const DRAV_SettingsSnapshot snapshot;
+    g_QKNBReverseFix = ConfigInt("QKNBReverseFix", "0");
+    g_RMKRSXEncoderType = ConfigInt("RMKRSXEncoderType", "1");
+    g_ShowCustomDatarefs = ConfigInt("ShowCustomDatarefs", "0");
+    g_QDGTP2AileronReverseFix = ConfigInt("QDGTP2AileronReverseFix", "0");
+    g_QDGTP2ElevatorReverseFix = ConfigInt("QDGTP2ElevatorReverseFix", "0");
+    g_QDGTP2RudderReverseFix = ConfigInt("QDGTP2RudderReverseFix", "0");
+    g_QDGTP2LandingLightsReverseFix = ConfigInt("QDGTP2LandingLightsReverseFix", "0");
+    g_ElevatorTrimIncrement = ConfigFloat("ElevatorTrimIncrement", "0.005");
+    g_AileronTrimIncrement = ConfigFloat("AileronTrimIncrement", "0.001");
+    g_RudderTrimIncrement = ConfigFloat("RudderTrimIncrement", "0.001");
+    g_RotorTrimIncrement = ConfigFloat("RotorTrimIncrement", "0.001");
+    g_QDTHQUsePropMinimumOfZero = ConfigInt("QDTHQUsePropMinimumOfZero", "0");
+    g_QDTHQUseSpeedBrakeArmed = ConfigInt("QDTHQUseSpeedBrakeArmed", "0");
+}

@@ -44,6 +44,9 @@ void DRAV_DescribeProfile(char* out, size_t out_size);
 void DRAV_ReadLayeredPref(const char* section, const char* key, char* out, size_t out_size, const char* def,
                           DRAV_PrefOrigin* origin = nullptr);
 
+// Reads the "CONFIG" section into the globals of globals.h, the profile's keys first.
+void DRAV_ReadConfigSettings();
+
 // While one lives, layered reads come from one snapshot of each file, taken when the outermost
 // one was made: a whole registration pass sees one version of the settings. Nests.
 class DRAV_SettingsSnapshot {

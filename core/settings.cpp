@@ -4,7 +4,6 @@
 #include "log.h"
 #include "paths.h"
 #include "platform.h"
-#include "profile.h"
 
 #include <cerrno>
 #include <climits>
@@ -202,24 +201,10 @@ float DRAV_ParseIniFloat(const char* text) { return text ? strtof(text, nullptr)
 
 namespace {
 
-// [DEBUG] comes from DRAV.INI alone; [CONFIG] from the aircraft's profile first.
-void ReadKey(const char* section, const char* key, const char* def, char (&value)[kLineSize]) {
-    if (strcmp(section, "DEBUG") == 0)
-        XP_ReadIniPref(kDravIniFile, section, key, value, def);
-    else
-        DRAV_ReadLayeredPref(section, key, value, sizeof value, def);
-}
-
 int ReadInt(const char* section, const char* key, const char* def) {
     char value[kLineSize];
-    ReadKey(section, key, def, value);
+    XP_ReadIniPref(kDravIniFile, section, key, value, def);
     return DRAV_ParseIniInt(value);
-}
-
-float ReadFloat(const char* section, const char* key, const char* def) {
-    char value[kLineSize];
-    ReadKey(section, key, def, value);
-    return DRAV_ParseIniFloat(value);
 }
 
 }  // namespace
@@ -233,21 +218,4 @@ void DRAV_ReadDebugSettings() {
     g_DRAV_DebugGetButtonFunction = ReadInt("DEBUG", "DebugGetButtonFunction", "0");
     g_DRAV_DebugHandleInputFunction = ReadInt("DEBUG", "DebugHandleInputFunction", "0");
     g_DRAV_DebugSetDisplayFunction = ReadInt("DEBUG", "DebugSetDisplayFunction", "0");
-}
-
-void DRAV_ReadConfigSettings() {
-    const DRAV_SettingsSnapshot snapshot;
-    g_QKNBReverseFix = ReadInt("CONFIG", "QKNBReverseFix", "0");
-    g_RMKRSXEncoderType = ReadInt("CONFIG", "RMKRSXEncoderType", "1");
-    g_ShowCustomDatarefs = ReadInt("CONFIG", "ShowCustomDatarefs", "0");
-    g_QDGTP2AileronReverseFix = ReadInt("CONFIG", "QDGTP2AileronReverseFix", "0");
-    g_QDGTP2ElevatorReverseFix = ReadInt("CONFIG", "QDGTP2ElevatorReverseFix", "0");
-    g_QDGTP2RudderReverseFix = ReadInt("CONFIG", "QDGTP2RudderReverseFix", "0");
-    g_QDGTP2LandingLightsReverseFix = ReadInt("CONFIG", "QDGTP2LandingLightsReverseFix", "0");
-    g_ElevatorTrimIncrement = ReadFloat("CONFIG", "ElevatorTrimIncrement", "0.005");
-    g_AileronTrimIncrement = ReadFloat("CONFIG", "AileronTrimIncrement", "0.001");
-    g_RudderTrimIncrement = ReadFloat("CONFIG", "RudderTrimIncrement", "0.001");
-    g_RotorTrimIncrement = ReadFloat("CONFIG", "RotorTrimIncrement", "0.001");
-    g_QDTHQUsePropMinimumOfZero = ReadInt("CONFIG", "QDTHQUsePropMinimumOfZero", "0");
-    g_QDTHQUseSpeedBrakeArmed = ReadInt("CONFIG", "QDTHQUseSpeedBrakeArmed", "0");
 }

@@ -21,6 +21,7 @@ int gnDevIdxPick = 0;
 char gaszSelHWUnit[32] = {};
 XPWidgetID gwidDeviceSelPopup = nullptr;
 XPWidgetID gwidLayerPopup = nullptr;
+XPWidgetID gwidLayerAircraft = nullptr;
 int gnLayerPick = 0;
 XPWidgetID gawidFnSelOrigin[kConfigRows] = {};
 XPWidgetID gawidFnSelCaption[kConfigRows] = {};
@@ -149,17 +150,19 @@ void ReadKey(const char* section, const char* key, const char* def, char (&out)[
     DRAV_ReadLayeredPref(section, key, out, sizeof out, def);
 }
 
-// In the aircraft view: list with "All aircraft setting" in front, and the row's origin shown.
-// Returns the list the popup gets and sets *index to the item to show.
-const char* LayeredList(int row, const char* list, const char* value, const char* key, int* index) {
+// In the aircraft view: list with "All aircraft setting" in front, and (for the row's function
+// popup) the origin shown. Returns the list the popup gets and sets *index to the item to show.
+const char* LayeredList(int row, const char* list, const char* value, const char* key, bool origin_row,
+                        int* index) {
     static char layered[kFunctionListSize + 32];
     *index = ItemIndexOf(list, value ? value : "");
     if (!AircraftView()) {
-        if (gawidFnSelOrigin[row]) XPHideWidget(gawidFnSelOrigin[row]);
+        if (origin_row && gawidFnSelOrigin[row]) XPHideWidget(gawidFnSelOrigin[row]);
         return list;
     }
     std::snprintf(layered, sizeof layered, "%s;%s", kAllAircraftItem, list);
     ++*index;
+    if (!origin_row) return layered;
     DRAV_PrefOrigin origin = DRAV_PrefOrigin::Default;
     char ignored[128];
     DRAV_ReadLayeredPref(gaszSelHWUnit, key ? key : "", ignored, sizeof ignored, "", &origin);
@@ -329,7 +332,7 @@ void InitFunctionSelectPopup(int row, const char* caption, const char* list, con
     }
     CopyKey(gaszFnSelConfigKey[row], key);
     int index = 0;
-    XPSetWidgetDescriptor(gawidFnSelPopup[row], LayeredList(row, list, value, key, &index));
+    XPSetWidgetDescriptor(gawidFnSelPopup[row], LayeredList(row, list, value, key, true, &index));
     XPSetWidgetProperty(gawidFnSelPopup[row], xpProperty_PopupCurrentItem, index);
     XPShowWidget(gawidFnSelPopup[row]);
 }
@@ -343,7 +346,7 @@ void InitSpecialSelectPopup(int row, const char* list, const char* value, const 
     }
     CopyKey(gaszSpSelConfigKey[row], key);
     int index = 0;
-    XPSetWidgetDescriptor(gawidSpSelPopup[row], LayeredList(row, list, value, key, &index));
+    XPSetWidgetDescriptor(gawidSpSelPopup[row], LayeredList(row, list, value, key, false, &index));
     XPSetWidgetProperty(gawidSpSelPopup[row], xpProperty_PopupCurrentItem, index);
     XPShowWidget(gawidSpSelPopup[row]);
 }
@@ -526,6 +529,11 @@ void SetupModuleConfig(int type, int unit_number) {
 int LayerSelectCB(XPWidgetMessage msg, XPWidgetID, intptr_t, intptr_t p2) {
     if (msg != xpMessage_PopupNewItemPicked) return 0;
     gnLayerPick = p2 == 1 && DRAV_Profile().user_file[0] != '\0' ? 1 : 0;
+    // The popup is narrow: the aircraft's name shows in full below it.
+    if (gnLayerPick == 1)
+        XPShowWidget(gwidLayerAircraft);
+    else
+        XPHideWidget(gwidLayerAircraft);
     if (const DetectedUnit* u = CurrentUnit()) SetupModuleConfig(u->type, u->unit);
     return 1;
 }
@@ -642,6 +650,8 @@ void CreateConfigDlgWidget(int width, int height) {
     gnLayerPick = 0;
     gwidLayerPopup = XSBCreatePopup(left + 10, top - 60, left + 130, top - 72, 1, layers, root, 0);
     XPAddWidgetCallback(gwidLayerPopup, LayerSelectCB);
+    gwidLayerAircraft = XPCreateWidget(left + 10, top - 80, left + 145, top - 92, 0, DRAV_Profile().aircraft, 0, root,
+                                       xpWidgetClass_Caption);
     for (int i = 0; i < kConfigRows; ++i) {
         const int y = top - 40 - 20 * i;
         gawidFnSelCaption[i] = Caption(left + 150, y, left + 250, y - 12, "*init*", root);

@@ -217,7 +217,9 @@ TEST_F(DialogTest, ClosingDestroysEveryWidgetAndTheMenuOpensItAgain) {
     ASSERT_TRUE(Start());
     ASSERT_TRUE(Open());
     const size_t count = Alive().size();
-    EXPECT_EQ(count, 1u + 1u + 30u * 3u + 4u * 5u);
+    // The window, the device and layer popups with the aircraft's name, per row a caption, two
+    // popups and the origin, the sliders.
+    EXPECT_EQ(count, 1u + 3u + 30u * 4u + 4u * 5u);
     const auto all = Alive();
     auto root = static_cast<XPWidgetID>(
         std::find_if(all.begin(), all.end(), [](const auto& w) { return w.is_root; })->id);
