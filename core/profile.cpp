@@ -8,10 +8,15 @@
 #include "XPLMPlanes.h"
 #include "XPLMUtilities.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <strings.h>
+#include <thread>
 
 namespace {
 
@@ -216,8 +221,12 @@ struct Watched {
     bool pending = false;   // changed, waiting to be the same at one more check
 };
 constexpr int kWatchedFiles = 3;
+// The list is read by the checking thread and changed by the main thread: both under the mutex.
+std::mutex g_WatchMutex;
 Watched g_Watch[kWatchedFiles];
 int g_WatchCount = 0;
+// Set by the checking thread, taken by the refresh pass.
+std::atomic<bool> g_ChangeReady{false};
 
 void Watch(const char* path) {
     if (path[0] == '\0' || g_WatchCount == kWatchedFiles) return;
@@ -230,7 +239,9 @@ void Watch(const char* path) {
 // DRAV.INI, the user's own profile (also when it does not exist yet: it may be copied in) and a
 // shipped profile in use.
 void WatchFiles() {
+    const std::lock_guard<std::mutex> lock(g_WatchMutex);
     g_WatchCount = 0;
+    g_ChangeReady.store(false); // whatever was seen is read now
     char path[kProfilePathSize];
     DRAV_BuildPluginPath(kDravIniFile, path, sizeof path);
     Watch(path);
@@ -246,7 +257,7 @@ Watched* WatchOf(const char* path) {
 
 // ---- Choosing the profile ------------------------------------------------------------------------
 
-// Copies text into out; false (and out "") when it does not fit.
+// True when snprintf wrote `written` characters into out whole; else out is emptied.
 bool Fits(char* out, size_t out_size, int written) {
     if (written >= 0 && static_cast<size_t>(written) < out_size) return true;
     out[0] = '\0';
@@ -447,18 +458,28 @@ bool DRAV_WriteLayerPref(DRAV_SettingsLayer layer, const char* section, const ch
         DRAV_BuildPluginPath(kDravIniFile, path, sizeof path);
     }
     // A change someone else made before this write is still picked up by the watch.
-    Watched* w = WatchOf(path);
-    const bool was_applied = w != nullptr && !w->pending && DRAV_StampFile(path) == w->applied;
+    bool was_applied = false;
+    {
+        const std::lock_guard<std::mutex> lock(g_WatchMutex);
+        const Watched* w = WatchOf(path);
+        was_applied = w != nullptr && !w->pending && DRAV_StampFile(path) == w->applied;
+    }
     XP_WriteIniPref(file, section, key, value);
     if (layer == DRAV_SettingsLayer::ThisAircraft && g_Profile.source != DRAV_ProfileSource::User) {
         DRAV_ReselectProfile(); // the new file is the active profile now
         return true;
     }
-    if (was_applied) w->applied = w->seen = DRAV_StampFile(path);
+    const std::lock_guard<std::mutex> lock(g_WatchMutex);
+    Watched* w = WatchOf(path);
+    if (was_applied && w != nullptr) {
+        w->applied = w->seen = DRAV_StampFile(path);
+        w->pending = false;
+    }
     return true;
 }
 
 bool DRAV_SettingsChangedOnDisk() {
+    const std::lock_guard<std::mutex> lock(g_WatchMutex);
     bool stable = false;
     bool settling = false;
     for (int i = 0; i < g_WatchCount; ++i) {
@@ -517,4 +538,54 @@ void DRAV_ReadConfigSettings() {
     g_RotorTrimIncrement = ConfigFloat("RotorTrimIncrement", "0.001");
     g_QDTHQUsePropMinimumOfZero = ConfigInt("QDTHQUsePropMinimumOfZero", "0");
     g_QDTHQUseSpeedBrakeArmed = ConfigInt("QDTHQUseSpeedBrakeArmed", "0");
+}
+
+namespace {
+
+// Checks the files four times a second off the simulator's thread: a stat is a system call, and
+// the refresh pass only looks at the flag. A change is stable after two checks, so the refresh
+// after it registers the units within a second of the edit.
+class WatchThread {
+  public:
+    ~WatchThread() { Stop(); }
+    void Start() {
+        Stop();
+        stop_ = false;
+        thread_ = std::thread([this] { Run(); });
+    }
+    void Stop() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stop_; })) {
+            lock.unlock();
+            if (DRAV_SettingsChangedOnDisk()) g_ChangeReady.store(true, std::memory_order_release);
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+WatchThread g_WatchThread;
+
+} // namespace
+
+void DRAV_StartSettingsWatch() { g_WatchThread.Start(); }
+
+void DRAV_StopSettingsWatch() { g_WatchThread.Stop(); }
+
+bool DRAV_TakeSettingsChange() {
+    return g_ChangeReady.load(std::memory_order_acquire) && g_ChangeReady.exchange(false);
 }

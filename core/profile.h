@@ -69,9 +69,15 @@ bool DRAV_WriteLayerPref(DRAV_SettingsLayer layer, const char* section, const ch
 // that also means nothing to a plug-in reading the profile as a plain DRAV.INI.
 inline constexpr const char* kProfileNothing = "NADA";
 
-// Called from the 0.5 s refresh: one stat of DRAV.INI and of the profile files. True once a
-// change made by someone else has stayed the same for one check (a file being saved is not read
-// half written); the caller then selects the profile again and registers the units.
+// One check: one stat of DRAV.INI and of the profile files. True once a change made by someone
+// else has stayed the same for one more check (a file being saved is not read half written).
+// The watch thread runs it four times a second; tests call it directly.
 bool DRAV_SettingsChangedOnDisk();
+// The watch thread, from enable to disable.
+void DRAV_StartSettingsWatch();
+void DRAV_StopSettingsWatch();
+// For the refresh pass: true once per change the watch found (no system call); the caller then
+// selects the profile again and registers the units.
+bool DRAV_TakeSettingsChange();
 // Chooses the profile of the same aircraft again (after a change on disk); true when it changed.
 bool DRAV_ReselectProfile();

@@ -50,7 +50,7 @@ void SelectAircraftSettings() {
 
 float Refresh_FlightLoopCallback(float, float, int, void*) {
     // DRAV.INI or the profile edited while flying: every unit again, from the new content.
-    if (ii_runmodule != 0 && DRAV_SettingsChangedOnDisk()) {
+    if (DRAV_TakeSettingsChange() && ii_runmodule != 0) {
         DRAV_WriteToLog("Settings changed on disk: registering every unit again.");
         DRAV_ReselectProfile();
         DRAV_ReadConfigSettings();
@@ -169,6 +169,7 @@ DRAV_EXPORT void XPluginStop(void) {
 DRAV_EXPORT int XPluginEnable(void) {
     DRAV_DeviceLibraryInit();
     SelectAircraftSettings();
+    DRAV_StartSettingsWatch();
     of_FindDevices();
     g_HideSplashTimer = 0;
     DRAV_RegisterInputCallback();
@@ -187,6 +188,7 @@ DRAV_EXPORT void XPluginDisable(void) {
     XPLMUnregisterFlightLoopCallback(Refresh_FlightLoopCallback, nullptr);
     XPLMUnregisterFlightLoopCallback(DoButtons_FlightLoopCallback, nullptr);
     XPLMUnregisterFlightLoopCallback(DRAV_RegisterDataRefsWith_RI_LoopCB, nullptr);
+    DRAV_StopSettingsWatch();
     // The simulator must not call the dialog's widget callbacks once we are disabled.
     DRAV_CloseConfigDialog();
     of_QDClear();

@@ -327,7 +327,7 @@ TEST_F(DialogTest, AircraftLayerWritesTheProfileAndShowsWhereFunctionsComeFrom) 
                          "Function4=TAXI_LTS\n");
     EXPECT_EQ(Slurp(folder + "/DRAV.INI"), shippedText);
     // The plug-in's own writes are not mistaken for edits on disk.
-    hostsim::RunSeconds(1.5);
+    Settle(1.0);
     EXPECT_EQ(LogText().find("Settings changed on disk"), std::string::npos);
 }
 
