@@ -145,9 +145,13 @@ void StorePick(const char* key, const char* item) {
     if (const DetectedUnit* u = AircraftView() ? CurrentUnit() : nullptr) SetupModuleConfig(u->type, u->unit);
 }
 
-// The effective value: the aircraft's profile first, then DRAV.INI.
+// The value of the file shown: DRAV.INI for all aircraft; for this aircraft the one in effect,
+// its profile's first.
 void ReadKey(const char* section, const char* key, const char* def, char (&out)[128]) {
-    DRAV_ReadLayeredPref(section, key, out, sizeof out, def);
+    if (AircraftView())
+        DRAV_ReadLayeredPref(section, key, out, sizeof out, def);
+    else
+        XP_ReadIniPref(kDravIniFile, section, key, out, def);
 }
 
 // In the aircraft view: list with "All aircraft setting" in front, and (for the row's function

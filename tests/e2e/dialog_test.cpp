@@ -320,8 +320,10 @@ TEST_F(DialogTest, AircraftLayerWritesTheProfileAndShowsWhereFunctionsComeFrom) 
     EXPECT_TRUE(RunUntil([] { return hostsim::GetInt("sim/cockpit/electrical/nav_lights_on") == 1; }));
     pbx.release(2);
 
-    // The all-aircraft view writes DRAV.INI as ever.
+    // The all-aircraft view shows and writes DRAV.INI as ever.
     ASSERT_TRUE(Pick(layer, "All aircraft"));
+    EXPECT_EQ(Current(FunctionPopup(0)), "BEACON_LTS");
+    EXPECT_EQ(Current(FunctionPopup(2)), "No Selection");
     ASSERT_TRUE(Pick(FunctionPopup(3), "TAXI_LTS"));
     EXPECT_EQ(ReadIni(), "[DEBUG]\nDebugEnabled=1\n[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\n"
                          "Function4=TAXI_LTS\n");
