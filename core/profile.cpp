@@ -20,16 +20,18 @@
 
 namespace {
 
-constexpr int kPieceSize = 256;            // lines are read in pieces of 255 characters, as ever
+constexpr int kPieceSize = 256;               // lines are read in pieces of 255 characters, as ever
 constexpr size_t kSnapshotBytes = 256 * 1024; // larger files are read key by key (DRAV.INI) or refused
 constexpr int kSnapshotLines = 16384;
 constexpr size_t kLongestProfileLine = 4096; // a longer line is not a hand-written setting
-constexpr int kLongestName = 251;             // "<name>.ini" within a file name's 255 bytes
+constexpr int kLongestName = 251;            // "<name>.ini" within a file name's 255 bytes
 
 // The raw bytes of the file being loaded; one at a time, so the layers share it.
 char g_Raw[kSnapshotBytes + 1];
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 // One file in memory, cut into lines exactly as QDXP_fgets_multiplatform cuts them, and looked
 // up exactly as XP_ReadIniPref looks up a key.
@@ -280,8 +282,9 @@ void FillPaths(DRAV_ProfileState& s, const char* acf_file, const char* acf_path)
         len = 0;
     }
     snprintf(s.aircraft, sizeof s.aircraft, "%.*s", static_cast<int>(len), name);
-    const bool usable = len > 0 && strchr(s.aircraft, '/') == nullptr && strchr(s.aircraft, '\\') == nullptr &&
-                        strcmp(s.aircraft, ".") != 0 && strcmp(s.aircraft, "..") != 0;
+    const bool usable = len > 0 && strchr(s.aircraft, '/') == nullptr &&
+                        strchr(s.aircraft, '\\') == nullptr && strcmp(s.aircraft, ".") != 0 &&
+                        strcmp(s.aircraft, "..") != 0;
     if (usable) {
         // Room for the "_TMP" of an atomic write.
         char folder[kProfilePathSize];
@@ -314,7 +317,9 @@ void LogProfile() {
 
 } // namespace
 
-const DRAV_ProfileState& DRAV_Profile() { return g_Profile; }
+const DRAV_ProfileState& DRAV_Profile() {
+    return g_Profile;
+}
 
 bool DRAV_SelectProfileFor(const char* acf_file, const char* acf_path) {
     // Cut to the buffers, a name is still longer than any usable one and is refused below.
@@ -582,9 +587,13 @@ WatchThread g_WatchThread;
 
 } // namespace
 
-void DRAV_StartSettingsWatch() { g_WatchThread.Start(); }
+void DRAV_StartSettingsWatch() {
+    g_WatchThread.Start();
+}
 
-void DRAV_StopSettingsWatch() { g_WatchThread.Stop(); }
+void DRAV_StopSettingsWatch() {
+    g_WatchThread.Stop();
+}
 
 bool DRAV_TakeSettingsChange() {
     return g_ChangeReady.load(std::memory_order_acquire) && g_ChangeReady.exchange(false);

@@ -6,11 +6,11 @@
 
 #include "XPStandardWidgets.h"
 #include "XPWidgets.h"
-#include "devlib/include/qddev.h"
-#include "function_lists.h"
 #include "core/globals.h"
 #include "core/profile.h"
 #include "core/settings.h"
+#include "devlib/include/qddev.h"
+#include "function_lists.h"
 #include "modules/autopilot.h"
 #include "modules/engine.h"
 #include "popup_menu.h"
@@ -123,7 +123,9 @@ void ReRegisterCurrentUnit() {
 // The first item of every list in the aircraft view: the aircraft's key goes, DRAV.INI serves.
 constexpr const char* kAllAircraftItem = "All aircraft setting";
 
-bool AircraftView() { return gnLayerPick == 1; }
+bool AircraftView() {
+    return gnLayerPick == 1;
+}
 
 DRAV_SettingsLayer PickLayer() {
     return AircraftView() ? DRAV_SettingsLayer::ThisAircraft : DRAV_SettingsLayer::AllAircraft;
@@ -591,7 +593,8 @@ int SliderCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t) {
         std::snprintf(text, sizeof text, "%1.2f", position / 100.0);
     else
         std::snprintf(text, sizeof text, "%d", position);
-    if (gaszSelHWUnit[0] != '\0' && s.key[0] != '\0') DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, s.key, text);
+    if (gaszSelHWUnit[0] != '\0' && s.key[0] != '\0')
+        DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, s.key, text);
     if (s.percent)
         SetLabel(s.value_label, "%d%%", position);
     else
@@ -654,15 +657,16 @@ void CreateConfigDlgWidget(int width, int height) {
     gnLayerPick = 0;
     gwidLayerPopup = XSBCreatePopup(left + 10, top - 60, left + 130, top - 72, 1, layers, root, 0);
     XPAddWidgetCallback(gwidLayerPopup, LayerSelectCB);
-    gwidLayerAircraft = XPCreateWidget(left + 10, top - 80, left + 145, top - 92, 0, DRAV_Profile().aircraft, 0, root,
-                                       xpWidgetClass_Caption);
+    gwidLayerAircraft = XPCreateWidget(left + 10, top - 80, left + 145, top - 92, 0, DRAV_Profile().aircraft,
+                                       0, root, xpWidgetClass_Caption);
     for (int i = 0; i < kConfigRows; ++i) {
         const int y = top - 40 - 20 * i;
         gawidFnSelCaption[i] = Caption(left + 150, y, left + 250, y - 12, "*init*", root);
         gawidFnSelPopup[i] = XSBCreatePopup(left + 310, y, left + 610, y - 12, 0, "", root, 1);
         XPAddWidgetCallback(gawidFnSelPopup[i], FunctionSelectCB);
         gawidSpSelPopup[i] = XSBCreatePopup(left + 230, y, left + 300, y - 12, 0, "", root, 1);
-        gawidFnSelOrigin[i] = XPCreateWidget(left + 614, y, left + 646, y - 12, 0, "", 0, root, xpWidgetClass_Caption);
+        gawidFnSelOrigin[i] =
+            XPCreateWidget(left + 614, y, left + 646, y - 12, 0, "", 0, root, xpWidgetClass_Caption);
         XPAddWidgetCallback(gawidSpSelPopup[i], SpecialSelectCB);
         gaszFnSelConfigKey[i][0] = '\0';
         gaszSpSelConfigKey[i][0] = '\0';

@@ -45,7 +45,7 @@ extern char gaszSelHWUnit[32];
 extern XPWidgetID gwidDeviceSelPopup;
 // Which file the picks go to: "All aircraft" (DRAV.INI) or "This aircraft: <name>" (its profile).
 extern XPWidgetID gwidLayerPopup;
-extern int gnLayerPick; // 0 all aircraft, 1 this aircraft
+extern int gnLayerPick;              // 0 all aircraft, 1 this aircraft
 extern XPWidgetID gwidLayerAircraft; // the aircraft's name under the popup, in the aircraft view
 // Per row, in the aircraft view: where the control's function comes from ("acft" or "all").
 extern XPWidgetID gawidFnSelOrigin[kConfigRows];

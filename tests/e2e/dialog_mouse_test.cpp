@@ -100,9 +100,11 @@ TEST_F(DialogMouseTest, Pictures) {
 
 // The aircraft layer picked by the mouse: rows from the profile say "acft", the rest "all".
 TEST_F(DialogMouseTest, AircraftLayerByMouseAndItsPicture) {
-    WriteIni("[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\nFunction3=STROBE_LTS\nFunction4=TAXI_LTS\n");
+    WriteIni(
+        "[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\nFunction3=STROBE_LTS\nFunction4=TAXI_LTS\n");
     std::filesystem::create_directories(PluginFolder() + "aircraft");
-    std::ofstream(PluginFolder() + "aircraft/C172.ini") << "[QDPBX_1]\nFunction1=LANDING_LTS\nFunction3=NADA\n";
+    std::ofstream(PluginFolder() + "aircraft/C172.ini")
+        << "[QDPBX_1]\nFunction1=LANDING_LTS\nFunction3=NADA\n";
     hostsim::SetAircraft(root_ + "/Aircraft/C172/C172.acf");
     Plug(PBX);
     ASSERT_TRUE(Start());

@@ -28,7 +28,9 @@ class ProfileTest : public DravTest {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
     }
-    std::string UserProfile(const std::string& name) const { return PluginFolder() + "aircraft/" + name + ".ini"; }
+    std::string UserProfile(const std::string& name) const {
+        return PluginFolder() + "aircraft/" + name + ".ini";
+    }
 
     // Presses and releases a push-button panel's button; true when the dataref toggled.
     bool Toggles(qdtest::Unit& pbx, int button, const char* dataref) {
@@ -62,7 +64,8 @@ TEST_F(ProfileTest, EachAircraftGetsItsProfileKeyByKey) {
     hostsim::SetAircraft(cessna);
     qdtest::Unit& pbx = Plug(PBX);
     ASSERT_TRUE(Start());
-    EXPECT_NE(LogText().find("Settings profile: " + UserProfile("C172 Ünï") + " (own profile of aircraft C172 Ünï)"),
+    EXPECT_NE(LogText().find("Settings profile: " + UserProfile("C172 Ünï") +
+                             " (own profile of aircraft C172 Ünï)"),
               std::string::npos)
         << LogText();
 
@@ -123,7 +126,8 @@ TEST_F(ProfileTest, UnreadableProfilesAreSkippedAndDravIniServes) {
     }
     EXPECT_EQ(hostsim::GetInt(kTaxi), 0);
     const std::string log = hostsim::DebugLog();
-    EXPECT_NE(log.find("DRAV: profile " + UserProfile("folder") + " skipped: it cannot be read"), std::string::npos)
+    EXPECT_NE(log.find("DRAV: profile " + UserProfile("folder") + " skipped: it cannot be read"),
+              std::string::npos)
         << log;
     EXPECT_NE(log.find("junk.ini skipped: it holds binary data"), std::string::npos);
     EXPECT_NE(log.find("huge.ini skipped: it is larger than 256 KiB"), std::string::npos);
@@ -169,7 +173,8 @@ TEST_F(ProfileTest, HalfWrittenFileIsNeverApplied) {
     for (int i = 0; i < 3; ++i) {
         WriteIni("[DEBUG]\nDebugEnabled=1\n[QDPBX_1]\n");
         Settle(0.1);
-        WriteIni("[DEBUG]\nDebugEnabled=1\n[QDPBX_1]\nFunction1=STROBE_LTS\n" + std::string(i + 1, ';') + "\n");
+        WriteIni("[DEBUG]\nDebugEnabled=1\n[QDPBX_1]\nFunction1=STROBE_LTS\n" + std::string(i + 1, ';') +
+                 "\n");
         Settle(0.1);
     }
     EXPECT_EQ(Count(LogText(), kReloaded), 0) << "nothing read while it kept changing";

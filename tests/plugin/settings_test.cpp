@@ -22,8 +22,12 @@ std::string g_host_log; // what went to the simulator's log
 
 extern "C" void XPLMGetSystemPath(char* out) { snprintf(out, 512, "%s", g_root.c_str()); }
 extern "C" const char* XPLMGetDirectorySeparator() { return "/"; }
-extern "C" void XPLMDebugString(const char* text) { g_host_log += text; }
-extern "C" void XPLMGetNthAircraftModel(int, char* file, char* path) { file[0] = path[0] = '\0'; }
+extern "C" void XPLMDebugString(const char* text) {
+    g_host_log += text;
+}
+extern "C" void XPLMGetNthAircraftModel(int, char* file, char* path) {
+    file[0] = path[0] = '\0';
+}
 
 namespace {
 
@@ -239,21 +243,25 @@ TEST_F(ProfileLayer, WithoutProfileReadsExactlyAsDravIni) {
     const std::string long_value(300, 'v');
     for (const char* eol : {"\n", "\r\n", "\n\r", "\r"}) {
         const std::string e = eol;
-        Write(dir_ / "DRAV.INI", "; c" + e + "[QDRSX_1]" + e + ";Function1=C" + e + "Function1=COM1_DUAL" + e +
-                                     "Function12=X" + e + "FunctionL" + e + "Long=" + long_value + e +
-                                     "[QDRSX_2]" + e + "Function2=Y" + e + "[QDRSX_1]" + e + "Function3=Z" + e);
+        Write(dir_ / "DRAV.INI", "; c" + e + "[QDRSX_1]" + e + ";Function1=C" + e + "Function1=COM1_DUAL" +
+                                     e + "Function12=X" + e + "FunctionL" + e + "Long=" + long_value + e +
+                                     "[QDRSX_2]" + e + "Function2=Y" + e + "[QDRSX_1]" + e + "Function3=Z" +
+                                     e);
         Select();
         for (const char* section : {"QDRSX_1", "QDRSX_2", "NONE"})
-            for (const char* key : {"Function1", "Function2", "Function3", "FunctionL", "Long", "QDRSX", "Function12"})
-                EXPECT_EQ(Layered(section, key), Read(section, key)) << section << " " << key << " eol " << int(eol[0]);
+            for (const char* key :
+                 {"Function1", "Function2", "Function3", "FunctionL", "Long", "QDRSX", "Function12"})
+                EXPECT_EQ(Layered(section, key), Read(section, key))
+                    << section << " " << key << " eol " << int(eol[0]);
     }
 }
 
 TEST_F(ProfileLayer, ProfileWinsKeyByKeyForUnitsAndConfigButNotDebug) {
     Write(dir_ / "DRAV.INI", "[DEBUG]\nDebugDeviceInfo=1\n[CONFIG]\nElevatorTrimIncrement=0.01\n"
                              "QKNBReverseFix=1\n[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\n");
-    Write(root_ / "Aircraft" / "Twin" / "DRAV.INI", "[DEBUG]\nDebugDeviceInfo=0\n[CONFIG]\nElevatorTrimIncrement=0.02\n"
-                                                    "[QDPBX_1]\nFunction1=TAXI_LTS\nFunction2=\n");
+    Write(root_ / "Aircraft" / "Twin" / "DRAV.INI",
+          "[DEBUG]\nDebugDeviceInfo=0\n[CONFIG]\nElevatorTrimIncrement=0.02\n"
+          "[QDPBX_1]\nFunction1=TAXI_LTS\nFunction2=\n");
     Select();
     EXPECT_EQ(DRAV_Profile().source, DRAV_ProfileSource::Aircraft);
     DRAV_PrefOrigin origin{};
@@ -284,7 +292,8 @@ TEST_F(ProfileLayer, WritesGoToTheChosenFileAndOwnWritesAreNoChange) {
     const std::string shipped = "[QDPBX_1]\nFunction2=NAV_LTS\n";
     Write(root_ / "Aircraft" / "Twin" / "DRAV.INI", shipped);
     Select();
-    EXPECT_TRUE(DRAV_WriteLayerPref(DRAV_SettingsLayer::ThisAircraft, "QDPBX_1", "Function1", kProfileNothing));
+    EXPECT_TRUE(
+        DRAV_WriteLayerPref(DRAV_SettingsLayer::ThisAircraft, "QDPBX_1", "Function1", kProfileNothing));
     EXPECT_EQ(Slurp(dir_ / "aircraft" / "Twin.ini"), shipped + "Function1=NADA\n");
     EXPECT_EQ(Slurp(root_ / "Aircraft" / "Twin" / "DRAV.INI"), shipped);
     EXPECT_EQ(DRAV_Profile().source, DRAV_ProfileSource::User);

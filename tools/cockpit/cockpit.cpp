@@ -142,8 +142,8 @@ bool Cockpit::SetUp(const Scenario& scenario) {
         const std::string folder = hostsim::SystemPath() + "Resources/plugins/DRAV/aircraft/";
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
-        std::filesystem::copy_file(profile, folder + name + ".ini", std::filesystem::copy_options::overwrite_existing,
-                                   ec);
+        std::filesystem::copy_file(profile, folder + name + ".ini",
+                                   std::filesystem::copy_options::overwrite_existing, ec);
         if (ec) {
             OUT("cannot use the profile %s: %s\n", options_.profile_file.c_str(), ec.message().c_str());
             return false;

@@ -18,8 +18,8 @@ namespace {
 void Usage() {
     std::fprintf(
         stderr,
-        "usage: cockpit [--ini FILE] [--profile FILE] [--units LIST] [--plugin DRAV.xpl] [--timeout SECONDS]\n"
-        "               [--keep] [--console] SCENARIO\n"
+        "usage: cockpit [--ini FILE] [--profile FILE] [--units LIST] [--plugin DRAV.xpl]\n"
+        "               [--timeout SECONDS] [--keep] [--console] SCENARIO\n"
         "  --ini FILE      settings file to use instead of the scenario's\n"
         "  --profile FILE  an aircraft profile (NAME.ini): aircraft NAME is loaded with it\n"
         "  --units LIST    units plugged in at the start instead of the scenario's, e.g.\n"
