@@ -108,7 +108,8 @@ TEST_F(ProfileTest, UnreadableProfilesAreSkippedAndDravIniServes) {
     const std::string folder = Aircraft("Bad", "folder");
     std::filesystem::create_directories(UserProfile("folder"));
     const std::string junk = Aircraft("Bad", "junk");
-    WriteFile(UserProfile("junk"), std::string("[QDPBX_1]\nFunction1=TAXI_LTS\n\0\x01\xff", 34));
+    static const char kJunk[] = "[QDPBX_1]\nFunction1=TAXI_LTS\n\0\x01\xff";
+    WriteFile(UserProfile("junk"), std::string(kJunk, sizeof kJunk - 1));
     const std::string huge = Aircraft("Bad", "huge");
     WriteFile(UserProfile("huge"), "[QDPBX_1]\nFunction1=TAXI_LTS\n;" + std::string(1 << 20, 'x') + "\n");
     const std::string wide = Aircraft("Bad", "wide");
