@@ -8,6 +8,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 SCENARIO   ?= examples/tour.scn
 INI        ?=
+PROFILE    ?=
 UNITS      ?=
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
@@ -44,7 +45,7 @@ build: configure
 # Pictures of the panel go to $(BUILD)/cockpit: at every "show" step and at the end.
 run: build
 	@rm -f $(BUILD)/cockpit/*.png
-	$(BUILD)/tools/cockpit/cockpit --pictures $(BUILD)/cockpit $(if $(INI),--ini $(INI)) \
+	$(BUILD)/tools/cockpit/cockpit --pictures $(BUILD)/cockpit $(if $(INI),--ini $(INI)) $(if $(PROFILE),--profile $(PROFILE)) \
 	  $(if $(UNITS),--units $(UNITS)) $(SCENARIO)
 	@echo "The panel at the end: $(BUILD)/cockpit/panel-final.png"
 

@@ -13,6 +13,17 @@ bool DRAV_SyncFile(FILE* f);
 // Replaces target by tmp atomically (the old or the new file survives a crash, never neither),
 // then makes the replacement durable; false on failure (tmp is then left for the caller).
 bool DRAV_ReplaceFile(const char* tmp, const char* target);
+// What a file looked like when last checked: it changed when any field differs.
+struct DRAV_FileStamp {
+    bool exists = false;
+    long long size = 0;
+    long long mtime_ns = 0;
+    bool operator==(const DRAV_FileStamp&) const = default;
+};
+// One stat of path; a missing or unreadable path gives a stamp with exists false.
+DRAV_FileStamp DRAV_StampFile(const char* path);
+// Creates one folder (its parent must exist); true when the folder exists afterwards.
+bool DRAV_MakeFolder(const char* path);
 // Dynamic loading. Null when the library or symbol is missing; a failure the system explains
 // prints "dlerror: <text>" to standard output (the simulator's console).
 void* XPLoadDLL(const char* path);

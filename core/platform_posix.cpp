@@ -3,8 +3,10 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 FILE* DRAV_OpenFile(const char* path, const char* mode) {
@@ -43,6 +45,22 @@ bool DRAV_ReplaceFile(const char* tmp, const char* target) {
     if (rename(tmp, target) != 0) return false;
     SyncFolderOf(target);
     return true;
+}
+
+DRAV_FileStamp DRAV_StampFile(const char* path) {
+    DRAV_FileStamp stamp;
+    struct stat st {};
+    if (path == nullptr || stat(path, &st) != 0) return stamp;
+    stamp.exists = true;
+    stamp.size = static_cast<long long>(st.st_size);
+    stamp.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+bool DRAV_MakeFolder(const char* path) {
+    if (mkdir(path, 0755) == 0) return true;
+    struct stat st {};
+    return errno == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void* XPLoadDLL(const char* path) {

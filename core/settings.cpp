@@ -207,12 +207,6 @@ int ReadInt(const char* section, const char* key, const char* def) {
     return DRAV_ParseIniInt(value);
 }
 
-float ReadFloat(const char* section, const char* key, const char* def) {
-    char value[kLineSize];
-    XP_ReadIniPref(kDravIniFile, section, key, value, def);
-    return DRAV_ParseIniFloat(value);
-}
-
 }  // namespace
 
 void DRAV_ReadDebugSettings() {
@@ -224,21 +218,4 @@ void DRAV_ReadDebugSettings() {
     g_DRAV_DebugGetButtonFunction = ReadInt("DEBUG", "DebugGetButtonFunction", "0");
     g_DRAV_DebugHandleInputFunction = ReadInt("DEBUG", "DebugHandleInputFunction", "0");
     g_DRAV_DebugSetDisplayFunction = ReadInt("DEBUG", "DebugSetDisplayFunction", "0");
-}
-
-void DRAV_ReadConfigSettings() {
-    g_QKNBReverseFix = ReadInt("CONFIG", "QKNBReverseFix", "0");
-    g_RMKRSXEncoderType = ReadInt("CONFIG", "RMKRSXEncoderType", "1");
-    g_ShowCustomDatarefs = ReadInt("CONFIG", "ShowCustomDatarefs", "0");
-    g_QDGTP2AileronReverseFix = ReadInt("CONFIG", "QDGTP2AileronReverseFix", "0");
-    g_QDGTP2ElevatorReverseFix = ReadInt("CONFIG", "QDGTP2ElevatorReverseFix", "0");
-    g_QDGTP2RudderReverseFix = ReadInt("CONFIG", "QDGTP2RudderReverseFix", "0");
-    g_QDGTP2LandingLightsReverseFix = ReadInt("CONFIG", "QDGTP2LandingLightsReverseFix", "0");
-    g_ElevatorTrimIncrement = ReadFloat("CONFIG", "ElevatorTrimIncrement", "0.005");
-    g_AileronTrimIncrement = ReadFloat("CONFIG", "AileronTrimIncrement", "0.001");
-    g_RudderTrimIncrement = ReadFloat("CONFIG", "RudderTrimIncrement", "0.001");
-    g_RotorTrimIncrement = ReadFloat("CONFIG", "RotorTrimIncrement", "0.001");
-    g_QDTHQUsePropMinimumOfZero = ReadInt("CONFIG", "QDTHQUsePropMinimumOfZero", "0");
-    g_QDTHQUseSpeedBrakeArmed = ReadInt("CONFIG", "QDTHQUseSpeedBrakeArmed", "0");
-    g_ComChannelSpacing = ReadInt("CONFIG", "ComChannelSpacing", "25");
 }

@@ -31,6 +31,5 @@ void XP_WriteIniPref(const char* file, const char* section, const char* key, con
 int DRAV_ParseIniInt(const char* text);
 float DRAV_ParseIniFloat(const char* text);
 
-// Reads the "DEBUG" and "CONFIG" sections into the globals of globals.h.
+// Reads the "DEBUG" section into the globals of globals.h ("CONFIG": profile.h).
 void DRAV_ReadDebugSettings();
-void DRAV_ReadConfigSettings();

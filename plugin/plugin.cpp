@@ -4,6 +4,7 @@
 #include "core/globals.h"
 #include "core/log.h"
 #include "panel_switches.h"
+#include "core/profile.h"
 #include "core/settings.h"
 #include "unit_registry.h"
 #include "ui/config_dialog.h"
@@ -41,7 +42,20 @@ float DoButtons_FlightLoopCallback(float, float, int, void*) {
     return -1.0f;
 }
 
+// The settings of the user's aircraft: its profile over DRAV.INI.
+void SelectAircraftSettings() {
+    DRAV_SelectAircraftProfile();
+    DRAV_ReadConfigSettings();
+}
+
 float Refresh_FlightLoopCallback(float, float, int, void*) {
+    // DRAV.INI or the profile edited while flying: every unit again, from the new content.
+    if (DRAV_TakeSettingsChange() && ii_runmodule != 0) {
+        DRAV_WriteToLog("Settings changed on disk: registering every unit again.");
+        DRAV_ReselectProfile();
+        DRAV_ReadConfigSettings();
+        ii_runmodule = 0;
+    }
     if (ii_runmodule == 0) {
         of_RegisterUnits();
         ii_runmodule = 1;
@@ -154,6 +168,8 @@ DRAV_EXPORT void XPluginStop(void) {
 
 DRAV_EXPORT int XPluginEnable(void) {
     DRAV_DeviceLibraryInit();
+    SelectAircraftSettings();
+    DRAV_StartSettingsWatch();
     of_FindDevices();
     g_HideSplashTimer = 0;
     DRAV_RegisterInputCallback();
@@ -172,6 +188,7 @@ DRAV_EXPORT void XPluginDisable(void) {
     XPLMUnregisterFlightLoopCallback(Refresh_FlightLoopCallback, nullptr);
     XPLMUnregisterFlightLoopCallback(DoButtons_FlightLoopCallback, nullptr);
     XPLMUnregisterFlightLoopCallback(DRAV_RegisterDataRefsWith_RI_LoopCB, nullptr);
+    DRAV_StopSettingsWatch();
     // The simulator must not call the dialog's widget callbacks once we are disabled.
     DRAV_CloseConfigDialog();
     of_QDClear();
@@ -185,7 +202,10 @@ DRAV_EXPORT void XPluginReceiveMessage(XPLMPluginID from, int message, void* par
         SetX737Support(0);
     } else if (from == XPLM_PLUGIN_XPLANE && message == XPLM_MSG_PLANE_LOADED &&
                reinterpret_cast<intptr_t>(param) == 0) {
-        // The user's aircraft: the next refresh registers every unit again.
+        // The user's aircraft: its settings, and the next refresh registers every unit again.
+        // The dialog names the aircraft it writes for, so it closes.
+        DRAV_CloseConfigDialog();
+        SelectAircraftSettings();
         ii_runmodule = 0;
         of_ResetTHQMaxima();
     }

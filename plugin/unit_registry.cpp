@@ -13,7 +13,7 @@
 #include "devlib/include/qddev.h"
 #include "core/globals.h"
 #include "core/log.h"
-#include "core/paths.h"
+#include "core/profile.h"
 #include "core/settings.h"
 #include "simlink/avionic.h"
 #include "avionic_devlib_port.h"
@@ -190,92 +190,9 @@ void SectionName(int type, int unit, char (&out)[kSectionSize]) {
     std::snprintf(out, sizeof out, kDeviceININames[type], unit + 1);
 }
 
-// One unit's section, read from DRAV.INI once per registration instead of once per key (a QD-IOB
-// alone has 200 keys). Lines are read and matched exactly as XP_ReadIniPref does; with the
-// assignment log on, or for a section too long to hold, every key goes to XP_ReadIniPref itself.
-class SectionReader {
-  public:
-    void Load(const char* section) {
-        std::snprintf(name, sizeof name, "%s", section);
-        count = 0;
-        used = 0;
-        active = !(g_DRAV_DebugEnabled == 1 && g_DRAV_DebugFunctionAssignments == 1);
-        if (!active) return;
-        char path[kPathSize];
-        DRAV_BuildPluginPath(kDravIniFile, path, sizeof path);
-        FILE* f = std::fopen(path, "r");
-        if (f == nullptr) return; // no file: every key takes its default
-        char header[kSectionSize + 2];
-        std::snprintf(header, sizeof header, "[%s]", section);
-        char line[kLineSize];
-        bool inSection = false;
-        while (QDXP_fgets_multiplatform(line, sizeof line, f)) {
-            if (std::strstr(line, header)) {
-                inSection = true;
-                break;
-            }
-        }
-        while (inSection && active && QDXP_fgets_multiplatform(line, sizeof line, f)) {
-            const size_t len = std::strlen(line) + 1;
-            if (count == kMaxLines || used + len > sizeof text) {
-                active = false; // too long to hold: read key by key
-                break;
-            }
-            std::memcpy(text + used, line, len);
-            lines[count++] = static_cast<int>(used);
-            used += len;
-            if (line[0] == '[') break; // the next section; kept, a key may still match on it
-        }
-        std::fclose(f);
-    }
-    void Unload() { name[0] = '\0'; }
-
-    // True when this reader answers for section (and wrote the value or default to out).
-    bool Read(const char* section, const char* key, char* out, size_t out_size, const char* def) const {
-        if (name[0] == '\0' || !active || std::strcmp(section, name) != 0) return false;
-        const char* value = def != nullptr ? def : "";
-        const size_t keyLen = std::strlen(key);
-        for (int i = 0; i < count; ++i) {
-            const char* line = text + lines[i];
-            const char* at = line[0] != ';' ? std::strstr(line, key) : nullptr;
-            if (at != nullptr) {
-                // The character after the key is the "=" and is skipped, whatever it is.
-                value = at + keyLen;
-                if (*value != '\0') ++value;
-                break;
-            }
-            if (line[0] == '[') break;
-        }
-        std::snprintf(out, out_size, "%s", value);
-        return true;
-    }
-
-  private:
-    static constexpr int kLineSize = 256; // as XP_ReadIniPref reads them
-    static constexpr int kPathSize = 1024;
-    static constexpr int kMaxLines = 512;
-    char name[kSectionSize] = {};
-    bool active = false;
-    int count = 0;
-    size_t used = 0;
-    int lines[kMaxLines] = {};
-    char text[32768] = {};
-};
-
-SectionReader g_Section;
-
-// Holds the unit's section for the duration of one registration.
-class SectionScope {
-  public:
-    explicit SectionScope(const char* section) { g_Section.Load(section); }
-    ~SectionScope() { g_Section.Unload(); }
-    SectionScope(const SectionScope&) = delete;
-    SectionScope& operator=(const SectionScope&) = delete;
-};
-
+// A unit's keys come from the aircraft's profile first, then DRAV.INI (core/profile.h).
 void ReadIni(const char* section, const char* key, char* out, size_t out_size, const char* def) {
-    if (!g_Section.Read(section, key, out, out_size, def))
-        XP_ReadIniPref(kDravIniFile, section, key, out, out_size, def);
+    DRAV_ReadLayeredPref(section, key, out, out_size, def);
 }
 
 // Key "Function" + suffix; also gives the assignment target named by the value (-1, -1: none).
@@ -551,9 +468,8 @@ void RegisterQDModule(int type, int unit) {
     if (of_get_Device(type, unit, &found) != 1) return;
     const unsigned short u = static_cast<unsigned short>(unit);
     char value[kValueSize];
-    char sectionName[kSectionSize];
-    SectionName(type, unit, sectionName);
-    const SectionScope section(sectionName);
+    // Every key of the unit from one version of the files.
+    const DRAV_SettingsSnapshot snapshot;
 
     switch (type) {
     case QDHW_AVX:
@@ -688,6 +604,7 @@ void RegisterQDModule(int type, int unit) {
 }
 
 int RegisterQDModulesOfType(int type) {
+    const DRAV_SettingsSnapshot snapshot;
     const int count = of_get_DeviceCount(type);
     for (int unit = 0; unit < count; ++unit)
         RegisterQDModule(type, unit);
@@ -699,6 +616,7 @@ void of_RegisterUnitsOfType(int device_type) {
 }
 
 void of_RegisterUnits() {
+    const DRAV_SettingsSnapshot snapshot;
     static const int kOrder[] = {QDHW_AVX, QDHW_AVY, QDHW_RSX, QDHW_GTP, QDHW_GTP2, QDHW_APC,
                                  QDHW_TGX, QDHW_PBX, QDHW_KNB, QDHW_THQ, QDHW_APX,  QDHW_NDC,
                                  QDHW_ECP, QDHW_ANP, QDHW_SSM, QDHW_IOB};
@@ -724,6 +642,9 @@ void of_ResetTHQMaxima() {
 
 void of_LogDeviceInfo() {
     DRAV_WriteToLog("Device Information:");
+    char profile[kDravLogLineSize];
+    DRAV_DescribeProfile(profile, sizeof profile);
+    DRAV_WriteToLogf("Settings profile: %s", profile);
     for (int type = 1; type < QDDEV_TYPE_LIMIT; ++type) {
         const int count = of_get_DeviceCount(type);
         if (count == 0) continue;

@@ -6,10 +6,11 @@
 
 #include "XPStandardWidgets.h"
 #include "XPWidgets.h"
+#include "core/globals.h"
+#include "core/profile.h"
+#include "core/settings.h"
 #include "devlib/include/qddev.h"
 #include "function_lists.h"
-#include "core/globals.h"
-#include "core/settings.h"
 #include "modules/autopilot.h"
 #include "modules/engine.h"
 #include "popup_menu.h"
@@ -19,6 +20,10 @@ int gnNumUnitsDetected = 0;
 int gnDevIdxPick = 0;
 char gaszSelHWUnit[32] = {};
 XPWidgetID gwidDeviceSelPopup = nullptr;
+XPWidgetID gwidLayerPopup = nullptr;
+XPWidgetID gwidLayerAircraft = nullptr;
+int gnLayerPick = 0;
+XPWidgetID gawidFnSelOrigin[kConfigRows] = {};
 XPWidgetID gawidFnSelCaption[kConfigRows] = {};
 XPWidgetID gawidFnSelPopup[kConfigRows] = {};
 char gaszFnSelConfigKey[kConfigRows][32] = {};
@@ -115,15 +120,61 @@ void ReRegisterCurrentUnit() {
     if (u && g_RegistryHooks.register_unit) g_RegistryHooks.register_unit(u->type, u->unit - 1);
 }
 
-// Writes key of the current unit's section: an empty value removes it.
-void StorePick(const char* key, const char* item) {
-    if (gaszSelHWUnit[0] == '\0' || key == nullptr || key[0] == '\0') return;
-    XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, key, strcasecmp(item, "No Selection") == 0 ? "" : item);
-    ReRegisterCurrentUnit();
+// The first item of every list in the aircraft view: the aircraft's key goes, DRAV.INI serves.
+constexpr const char* kAllAircraftItem = "All aircraft setting";
+
+bool AircraftView() {
+    return gnLayerPick == 1;
 }
 
+DRAV_SettingsLayer PickLayer() {
+    return AircraftView() ? DRAV_SettingsLayer::ThisAircraft : DRAV_SettingsLayer::AllAircraft;
+}
+
+// Writes key of the current unit's section into the layer shown. For all aircraft "No Selection"
+// removes the key; for this aircraft it stores an explicit nothing, and "All aircraft setting"
+// removes the aircraft's key.
+void StorePick(const char* key, const char* item) {
+    if (gaszSelHWUnit[0] == '\0' || key == nullptr || key[0] == '\0') return;
+    const char* value = item;
+    if (strcasecmp(item, "No Selection") == 0)
+        value = AircraftView() ? kProfileNothing : "";
+    else if (strcasecmp(item, kAllAircraftItem) == 0)
+        value = "";
+    DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, key, value);
+    ReRegisterCurrentUnit();
+    // The page shows where each function comes from: the picked row may have changed sides.
+    if (const DetectedUnit* u = AircraftView() ? CurrentUnit() : nullptr) SetupModuleConfig(u->type, u->unit);
+}
+
+// The value of the file shown: DRAV.INI for all aircraft; for this aircraft the one in effect,
+// its profile's first.
 void ReadKey(const char* section, const char* key, const char* def, char (&out)[128]) {
-    XP_ReadIniPref(kDravIniFile, section, key, out, def);
+    if (AircraftView())
+        DRAV_ReadLayeredPref(section, key, out, sizeof out, def);
+    else
+        XP_ReadIniPref(kDravIniFile, section, key, out, def);
+}
+
+// In the aircraft view: list with "All aircraft setting" in front, and (for the row's function
+// popup) the origin shown. Returns the list the popup gets and sets *index to the item to show.
+const char* LayeredList(int row, const char* list, const char* value, const char* key, bool origin_row,
+                        int* index) {
+    static char layered[kFunctionListSize + 32];
+    *index = ItemIndexOf(list, value ? value : "");
+    if (!AircraftView()) {
+        if (origin_row && gawidFnSelOrigin[row]) XPHideWidget(gawidFnSelOrigin[row]);
+        return list;
+    }
+    std::snprintf(layered, sizeof layered, "%s;%s", kAllAircraftItem, list);
+    ++*index;
+    if (!origin_row) return layered;
+    DRAV_PrefOrigin origin = DRAV_PrefOrigin::Default;
+    char ignored[128];
+    DRAV_ReadLayeredPref(gaszSelHWUnit, key ? key : "", ignored, sizeof ignored, "", &origin);
+    XPSetWidgetDescriptor(gawidFnSelOrigin[row], origin == DRAV_PrefOrigin::Profile ? "acft" : "all");
+    XPShowWidget(gawidFnSelOrigin[row]);
+    return layered;
 }
 
 // Shows `count` rows from `first_row` for keys made with key_format and numbers from first_key.
@@ -260,6 +311,7 @@ void ClearAllConfigWidgets() {
         if (gawidFnSelCaption[i]) XPHideWidget(gawidFnSelCaption[i]);
         if (gawidFnSelPopup[i]) XPHideWidget(gawidFnSelPopup[i]);
         if (gawidSpSelPopup[i]) XPHideWidget(gawidSpSelPopup[i]);
+        if (gawidFnSelOrigin[i]) XPHideWidget(gawidFnSelOrigin[i]);
         gaszFnSelConfigKey[i][0] = '\0';
         gaszSpSelConfigKey[i][0] = '\0';
     }
@@ -285,9 +337,9 @@ void InitFunctionSelectPopup(int row, const char* caption, const char* list, con
         return;
     }
     CopyKey(gaszFnSelConfigKey[row], key);
-    XPSetWidgetDescriptor(gawidFnSelPopup[row], list);
-    XPSetWidgetProperty(gawidFnSelPopup[row], xpProperty_PopupCurrentItem,
-                        ItemIndexOf(list, value ? value : ""));
+    int index = 0;
+    XPSetWidgetDescriptor(gawidFnSelPopup[row], LayeredList(row, list, value, key, true, &index));
+    XPSetWidgetProperty(gawidFnSelPopup[row], xpProperty_PopupCurrentItem, index);
     XPShowWidget(gawidFnSelPopup[row]);
 }
 
@@ -299,9 +351,9 @@ void InitSpecialSelectPopup(int row, const char* list, const char* value, const 
         return;
     }
     CopyKey(gaszSpSelConfigKey[row], key);
-    XPSetWidgetDescriptor(gawidSpSelPopup[row], list);
-    XPSetWidgetProperty(gawidSpSelPopup[row], xpProperty_PopupCurrentItem,
-                        ItemIndexOf(list, value ? value : ""));
+    int index = 0;
+    XPSetWidgetDescriptor(gawidSpSelPopup[row], LayeredList(row, list, value, key, false, &index));
+    XPSetWidgetProperty(gawidSpSelPopup[row], xpProperty_PopupCurrentItem, index);
     XPShowWidget(gawidSpSelPopup[row]);
 }
 
@@ -334,6 +386,7 @@ void InitSlider(int slider, const char* caption, int minimum, int value, int max
 }
 
 void SetupModuleConfig(int type, int unit_number) {
+    const DRAV_SettingsSnapshot snapshot; // the page shows one version of the files
     char section[32];
     SectionName(type, unit_number, section);
     char* const fn = gszFunctionList;
@@ -479,6 +532,18 @@ void SetupModuleConfig(int type, int unit_number) {
     }
 }
 
+int LayerSelectCB(XPWidgetMessage msg, XPWidgetID, intptr_t, intptr_t p2) {
+    if (msg != xpMessage_PopupNewItemPicked) return 0;
+    gnLayerPick = p2 == 1 && DRAV_Profile().user_file[0] != '\0' ? 1 : 0;
+    // The popup is narrow: the aircraft's name shows in full below it.
+    if (gnLayerPick == 1)
+        XPShowWidget(gwidLayerAircraft);
+    else
+        XPHideWidget(gwidLayerAircraft);
+    if (const DetectedUnit* u = CurrentUnit()) SetupModuleConfig(u->type, u->unit);
+    return 1;
+}
+
 int DeviceSelectCB(XPWidgetMessage msg, XPWidgetID, intptr_t, intptr_t p2) {
     if (msg != xpMessage_PopupNewItemPicked) return 0;
     gnDevIdxPick = static_cast<int>(p2);
@@ -529,7 +594,7 @@ int SliderCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t) {
     else
         std::snprintf(text, sizeof text, "%d", position);
     if (gaszSelHWUnit[0] != '\0' && s.key[0] != '\0')
-        XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, s.key, text);
+        DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, s.key, text);
     if (s.percent)
         SetLabel(s.value_label, "%d%%", position);
     else
@@ -578,12 +643,30 @@ void CreateConfigDlgWidget(int width, int height) {
     if (gnNumUnitsDetected == 0) AppendListSel(gszDeviceList, sizeof gszDeviceList, "(No devices found.)");
 
     gwidDeviceSelPopup = XSBCreatePopup(left + 10, top - 40, left + 130, top - 52, 1, gszDeviceList, root, 0);
+    // The aircraft's own layer only when it has a name its profile can be stored under.
+    static char layers[96];
+    layers[0] = '\0';
+    AppendListSel(layers, sizeof layers, "All aircraft");
+    if (DRAV_Profile().user_file[0] != '\0') {
+        char item[64];
+        std::snprintf(item, sizeof item, "This aircraft: %.40s", DRAV_Profile().aircraft);
+        for (char* c = item; *c; ++c)
+            if (*c == ';') *c = ','; // ';' separates the items
+        AppendListSel(layers, sizeof layers, item);
+    }
+    gnLayerPick = 0;
+    gwidLayerPopup = XSBCreatePopup(left + 10, top - 60, left + 130, top - 72, 1, layers, root, 0);
+    XPAddWidgetCallback(gwidLayerPopup, LayerSelectCB);
+    gwidLayerAircraft = XPCreateWidget(left + 10, top - 80, left + 145, top - 92, 0, DRAV_Profile().aircraft,
+                                       0, root, xpWidgetClass_Caption);
     for (int i = 0; i < kConfigRows; ++i) {
         const int y = top - 40 - 20 * i;
         gawidFnSelCaption[i] = Caption(left + 150, y, left + 250, y - 12, "*init*", root);
         gawidFnSelPopup[i] = XSBCreatePopup(left + 310, y, left + 610, y - 12, 0, "", root, 1);
         XPAddWidgetCallback(gawidFnSelPopup[i], FunctionSelectCB);
         gawidSpSelPopup[i] = XSBCreatePopup(left + 230, y, left + 300, y - 12, 0, "", root, 1);
+        gawidFnSelOrigin[i] =
+            XPCreateWidget(left + 614, y, left + 646, y - 12, 0, "", 0, root, xpWidgetClass_Caption);
         XPAddWidgetCallback(gawidSpSelPopup[i], SpecialSelectCB);
         gaszFnSelConfigKey[i][0] = '\0';
         gaszSpSelConfigKey[i][0] = '\0';

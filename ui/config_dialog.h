@@ -43,6 +43,12 @@ extern int gnNumUnitsDetected;
 extern int gnDevIdxPick;
 extern char gaszSelHWUnit[32];
 extern XPWidgetID gwidDeviceSelPopup;
+// Which file the picks go to: "All aircraft" (DRAV.INI) or "This aircraft: <name>" (its profile).
+extern XPWidgetID gwidLayerPopup;
+extern int gnLayerPick;              // 0 all aircraft, 1 this aircraft
+extern XPWidgetID gwidLayerAircraft; // the aircraft's name under the popup, in the aircraft view
+// Per row, in the aircraft view: where the control's function comes from ("acft" or "all").
+extern XPWidgetID gawidFnSelOrigin[kConfigRows];
 extern XPWidgetID gawidFnSelCaption[kConfigRows];
 extern XPWidgetID gawidFnSelPopup[kConfigRows];
 extern char gaszFnSelConfigKey[kConfigRows][32];
@@ -58,6 +64,7 @@ void InitFunctionSelectPopup(int row, const char* caption, const char* list, con
 void InitSpecialSelectPopup(int row, const char* list, const char* value, const char* key);
 void InitSlider(int slider, const char* caption, int minimum, int value, int maximum, int percent,
                 const char* key);
+int LayerSelectCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);
 int DeviceSelectCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);
 int FunctionSelectCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);
 int SpecialSelectCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t p2);

@@ -4,6 +4,11 @@
 //   InputLoopEmpty          the input flight loop's work with nothing queued.
 //   RefreshIdle             one refresh pass over all sixteen units when nothing changed; the
 //                           "reports_sent" counter must stay 0.
+//   RefreshWithChangeCheck  the same pass plus what the refresh does about settings changed on
+//                           disk (a flag the watch thread sets); must stay within 1 us of
+//                           RefreshIdle.
+//   SettingsCheck           one check of the watch thread (off the simulator's thread): a stat of
+//                           DRAV.INI, the aircraft's own profile and the shipped profile in use.
 //   RegisterAll             registering all sixteen units from a realistic DRAV.INI.
 //   InputToDataref          a button report written to the unit's node until the dataref holds the
 //                           new value: "queued_us" is the part up to the input ring (device
@@ -18,6 +23,7 @@
 #include <fstream>
 #include <thread>
 
+#include "core/profile.h"
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
 #include "modules/module_base.h"
@@ -215,6 +221,42 @@ void RefreshIdle(benchmark::State& state) {
     state.counters["reports_sent"] = static_cast<double>(w.SentCount() - before);
 }
 BENCHMARK(RefreshIdle);
+
+// The most files the check watches: a shipped profile in use, the user's own not there yet.
+void SelectShippedProfile(World& w) {
+    const std::string folder = w.root + "/Aircraft/B738";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/DRAV.INI") << "[QDPBX_1]\nFunction1=STROBE_LTS\n";
+    DRAV_SelectProfileFor("B738.acf", (folder + "/B738.acf").c_str());
+}
+
+void RefreshWithChangeCheck(benchmark::State& state) {
+    World& w = TheWorld();
+    SelectShippedProfile(w);
+    DRAV_StartSettingsWatch();
+    of_RefreshUnits();
+    w.Drain();
+    bool changed = false;
+    for (auto _ : state) {
+        of_RefreshUnits();
+        changed |= DRAV_TakeSettingsChange();
+    }
+    DRAV_StopSettingsWatch();
+    DRAV_SelectProfileFor("", "");
+    state.counters["changed"] = changed ? 1 : 0;
+}
+BENCHMARK(RefreshWithChangeCheck);
+
+void SettingsCheck(benchmark::State& state) {
+    World& w = TheWorld();
+    SelectShippedProfile(w);
+    bool changed = false;
+    for (auto _ : state)
+        changed |= DRAV_SettingsChangedOnDisk();
+    DRAV_SelectProfileFor("", "");
+    state.counters["changed"] = changed ? 1 : 0;
+}
+BENCHMARK(SettingsCheck);
 
 void RegisterAll(benchmark::State& state) {
     World& w = TheWorld();

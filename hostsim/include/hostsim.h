@@ -135,6 +135,11 @@ PluginIdentity Identity();
 // XPluginReceiveMessage of the loaded plug-in (from: sender id; 0 = the simulator).
 void SendMessage(int from, int message, intptr_t param);
 
+// The user's aircraft as XPLMGetNthAircraftModel(0) reports it: a full .acf path ("" for none;
+// the name is its last part). LoadAircraft also sends the plane-loaded message (102, aircraft 0).
+void SetAircraft(const std::string& acf_path);
+void LoadAircraft(const std::string& acf_path);
+
 // Fake plug-ins: a recording stand-in for another plug-in, found by XPLMFindPluginBySignature and
 // receiving XPLMSendMessageToPlugin. With copy_string_params the parameter of every message is read
 // as a NUL-terminated text (at most 1023 characters) when it arrives.

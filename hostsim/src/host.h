@@ -159,6 +159,7 @@ struct Widget {
 struct Host {
     // Settings
     std::string system_path = "/";
+    std::string aircraft_path; // the user's aircraft (.acf), "" for none
     int xplane_version = 11550;
     int xplm_version = 301;
     int host_id = xplm_Host_XPlane;

@@ -160,6 +160,7 @@ void Reset() {
     UnloadPlugin();
     Host& h = H();
     h.system_path = "/";
+    h.aircraft_path.clear();
     h.xplane_version = 11550;
     h.xplm_version = 301;
     h.host_id = xplm_Host_XPlane;
@@ -366,6 +367,15 @@ PluginIdentity Identity() {
 void SendMessage(int from, int message, intptr_t param) {
     PluginRec* p = H().loaded;
     if (p != nullptr && p->receive != nullptr) p->receive(from, message, reinterpret_cast<void*>(param));
+}
+
+void SetAircraft(const std::string& acf_path) {
+    H().aircraft_path = acf_path;
+}
+
+void LoadAircraft(const std::string& acf_path) {
+    SetAircraft(acf_path);
+    SendMessage(XPLM_PLUGIN_XPLANE, XPLM_MSG_PLANE_LOADED, 0);
 }
 
 int InstallFakePlugin(const std::string& signature, const std::string& name, bool copy_string_params) {

@@ -1,7 +1,10 @@
 // Probes and objects: the stand-in has no scenery, so probes miss and objects are not found.
+// The user's aircraft is whatever the test loaded (hostsim::LoadAircraft).
 #include "host.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 XPLMProbeRef XPLMCreateProbe(XPLMProbeType) {
     return std::malloc(1);
@@ -27,4 +30,14 @@ void XPLMDrawObjects(XPLMObjectRef, int, XPLMDrawInfo_t*, int, int) {}
 void XPLMUnloadObject(XPLMObjectRef) {}
 int XPLMLookupObjects(const char*, float, float, XPLMLibraryEnumerator_f, void*) {
     return 0;
+}
+
+void XPLMGetNthAircraftModel(int inIndex, char* outFileName, char* outPath) {
+    // The simulator's buffers: 256 bytes for the name, 512 for the path.
+    const std::string& path = hostsim::H().aircraft_path;
+    const std::string use = inIndex == 0 ? path : std::string();
+    const size_t slash = use.find_last_of('/');
+    const std::string name = slash == std::string::npos ? use : use.substr(slash + 1);
+    if (outFileName != nullptr) std::snprintf(outFileName, 256, "%s", name.c_str());
+    if (outPath != nullptr) std::snprintf(outPath, 512, "%s", use.c_str());
 }

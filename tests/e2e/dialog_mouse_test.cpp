@@ -2,6 +2,7 @@
 // an item of its menu, a slider dragged, the close box clicked; and pictures of the dialog.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "XPStandardWidgets.h"
@@ -95,6 +96,30 @@ TEST_F(DialogMouseTest, Pictures) {
     ASSERT_TRUE(hostsim::Screenshot(base + "dialog-popup.png", &error)) << error;
     std::ifstream png(base + "dialog-popup.png", std::ios::binary | std::ios::ate);
     EXPECT_GT(static_cast<long>(png.tellg()), 1024L * 768L * 3L);
+}
+
+// The aircraft layer picked by the mouse: rows from the profile say "acft", the rest "all".
+TEST_F(DialogMouseTest, AircraftLayerByMouseAndItsPicture) {
+    WriteIni(
+        "[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\nFunction3=STROBE_LTS\nFunction4=TAXI_LTS\n");
+    std::filesystem::create_directories(PluginFolder() + "aircraft");
+    std::ofstream(PluginFolder() + "aircraft/C172.ini")
+        << "[QDPBX_1]\nFunction1=LANDING_LTS\nFunction3=NADA\n";
+    hostsim::SetAircraft(root_ + "/Aircraft/C172/C172.acf");
+    Plug(PBX);
+    ASSERT_TRUE(Start());
+    hostsim::SetInterfaceTexture(false);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(hostsim::Click(kLeft + 40, kTop - 66)); // the layer popup
+    ASSERT_TRUE(ClickMenuItem("This aircraft: C172"));
+    EXPECT_EQ(Shown(kLeft + 10, kTop - 80), "C172");
+    EXPECT_EQ(Shown(kLeft + 614, kTop - 40), "acft");
+    EXPECT_EQ(Shown(kLeft + 614, kTop - 60), "all");
+    EXPECT_EQ(Shown(kLeft + 614, kTop - 80), "acft");
+    const char* dir = std::getenv("DRAV_SCREENSHOT_DIR");
+    const std::string base = dir ? std::string(dir) + "/" : std::string();
+    std::string error;
+    ASSERT_TRUE(hostsim::Screenshot(base + "dialog-aircraft.png", &error)) << error;
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 // clicks on the popup menus as a user would, every pick checked in DRAV.INI and on the unit.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "XPStandardWidgets.h"
 #include "XPWidgets.h"
@@ -38,6 +41,11 @@ class DialogTest : public DravTest {
     }
     static XPWidgetID DevicePopup() { return Id(kLeft + 10, kTop - 40, -1); }
     static XPWidgetID FunctionPopup(int row) { return Id(kLeft + 310, kTop - 40 - 20 * row, -1); }
+    static XPWidgetID Origin(int row) { return Id(kLeft + 614, kTop - 40 - 20 * row, xpWidgetClass_Caption); }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     static XPWidgetID ColourPopup(int row) { return Id(kLeft + 230, kTop - 40 - 20 * row, -1); }
     static XPWidgetID Caption(int row) {
         return Id(kLeft + 150, kTop - 40 - 20 * row, xpWidgetClass_Caption);
@@ -209,7 +217,9 @@ TEST_F(DialogTest, ClosingDestroysEveryWidgetAndTheMenuOpensItAgain) {
     ASSERT_TRUE(Start());
     ASSERT_TRUE(Open());
     const size_t count = Alive().size();
-    EXPECT_EQ(count, 1u + 1u + 30u * 3u + 4u * 5u);
+    // The window, the device and layer popups with the aircraft's name, per row a caption, two
+    // popups and the origin, the sliders.
+    EXPECT_EQ(count, 1u + 3u + 30u * 4u + 4u * 5u);
     const auto all = Alive();
     auto root = static_cast<XPWidgetID>(
         std::find_if(all.begin(), all.end(), [](const auto& w) { return w.is_root; })->id);
@@ -257,6 +267,70 @@ TEST_F(DialogTest, X737SupportMarksTheAutopilotPanelNotAvailable) {
     EXPECT_EQ(Descriptor(DevicePopup()), "QD-APX - N/A;QD-SSM - N/A;");
     for (int row = 0; row < 30; ++row)
         EXPECT_FALSE(Shown(FunctionPopup(row)));
+}
+
+// The aircraft layer: picks go to the aircraft's own profile, a shipped profile is copied first and
+// left alone, every row says where its function comes from.
+TEST_F(DialogTest, AircraftLayerWritesTheProfileAndShowsWhereFunctionsComeFrom) {
+    WriteIni("[DEBUG]\nDebugEnabled=1\n[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\n");
+    const std::string folder = root_ + "/Aircraft/C172";
+    std::filesystem::create_directories(folder);
+    const std::string shippedText = "[QDPBX_1]\nFunction3=STROBE_LTS\n";
+    std::ofstream(folder + "/DRAV.INI", std::ios::binary) << shippedText;
+    hostsim::SetAircraft(folder + "/C172.acf");
+    const std::string profile = PluginFolder() + "aircraft/C172.ini";
+    qdtest::Unit& pbx = Plug(PBX);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Open());
+
+    XPWidgetID layer = Id(kLeft + 10, kTop - 60, -1);
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(Descriptor(layer), "All aircraft;This aircraft: C172;");
+    EXPECT_EQ(Current(FunctionPopup(0)), "BEACON_LTS");
+    EXPECT_FALSE(Shown(Origin(0))) << "the all-aircraft view as ever";
+    ASSERT_TRUE(Pick(layer, "This aircraft: C172"));
+    EXPECT_TRUE(Descriptor(FunctionPopup(0)).starts_with("All aircraft setting;No Selection;"));
+    EXPECT_EQ(Current(FunctionPopup(0)), "BEACON_LTS");
+    EXPECT_EQ(Descriptor(Origin(0)), "all");
+    EXPECT_EQ(Current(FunctionPopup(2)), "STROBE_LTS");
+    EXPECT_EQ(Descriptor(Origin(2)), "acft");
+
+    // An explicit nothing: the button does nothing in this aircraft although DRAV.INI assigns it.
+    ASSERT_TRUE(Pick(FunctionPopup(0), "No Selection"));
+    EXPECT_EQ(Slurp(profile), shippedText + "Function1=NADA\n");
+    EXPECT_EQ(Slurp(folder + "/DRAV.INI"), shippedText) << "the aircraft folder is never written";
+    EXPECT_EQ(Current(FunctionPopup(0)), "No Selection");
+    EXPECT_EQ(Descriptor(Origin(0)), "acft");
+    pbx.press(1);
+    Settle();
+    pbx.release(1);
+    EXPECT_EQ(hostsim::GetInt("sim/cockpit/electrical/beacon_lights_on"), 0);
+
+    ASSERT_TRUE(Pick(FunctionPopup(1), "TAXI_LTS"));
+    EXPECT_EQ(Slurp(profile), shippedText + "Function1=NADA\nFunction2=TAXI_LTS\n");
+    pbx.press(2);
+    EXPECT_TRUE(RunUntil([] { return hostsim::GetInt("sim/cockpit/electrical/taxi_light_on") == 1; }));
+    pbx.release(2);
+    // Back to the all-aircraft setting: the key goes, DRAV.INI's function shows and works.
+    ASSERT_TRUE(Pick(FunctionPopup(1), "All aircraft setting"));
+    EXPECT_EQ(Slurp(profile), shippedText + "Function1=NADA\n");
+    EXPECT_EQ(Current(FunctionPopup(1)), "NAV_LTS");
+    EXPECT_EQ(Descriptor(Origin(1)), "all");
+    pbx.press(2);
+    EXPECT_TRUE(RunUntil([] { return hostsim::GetInt("sim/cockpit/electrical/nav_lights_on") == 1; }));
+    pbx.release(2);
+
+    // The all-aircraft view shows and writes DRAV.INI as ever.
+    ASSERT_TRUE(Pick(layer, "All aircraft"));
+    EXPECT_EQ(Current(FunctionPopup(0)), "BEACON_LTS");
+    EXPECT_EQ(Current(FunctionPopup(2)), "No Selection");
+    ASSERT_TRUE(Pick(FunctionPopup(3), "TAXI_LTS"));
+    EXPECT_EQ(ReadIni(), "[DEBUG]\nDebugEnabled=1\n[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\n"
+                         "Function4=TAXI_LTS\n");
+    EXPECT_EQ(Slurp(folder + "/DRAV.INI"), shippedText);
+    // The plug-in's own writes are not mistaken for edits on disk.
+    Settle(1.0);
+    EXPECT_EQ(LogText().find("Settings changed on disk"), std::string::npos);
 }
 
 } // namespace

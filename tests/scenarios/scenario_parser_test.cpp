@@ -121,6 +121,23 @@ TEST(ScenarioParser, UnitsAndSettings) {
     EXPECT_EQ(error, "unknown model \"CDU\"");
 }
 
+TEST(ScenarioParser, AircraftAndCopyFindTheirFilesBesideTheScenario) {
+    const Scenario s = Parse("aircraft \"Aircraft/My 737/b738.acf\"\n"
+                             "aircraft /abs/c172.acf\n"
+                             "copy profiles/B738.ini aircraft/B738.ini\n");
+    ASSERT_EQ(s.steps.size(), 3u);
+    EXPECT_EQ(s.steps[0].op, Op::Aircraft);
+    EXPECT_EQ(s.steps[0].name, "dir/Aircraft/My 737/b738.acf");
+    EXPECT_EQ(s.steps[1].name, "/abs/c172.acf");
+    EXPECT_EQ(s.steps[2].op, Op::Copy);
+    EXPECT_EQ(s.steps[2].name, "dir/profiles/B738.ini");
+    EXPECT_EQ(s.steps[2].text, "aircraft/B738.ini");
+    // Copies stay inside the plug-in's folder.
+    for (const char* target : {"/etc/x", "../x", "aircraft/../../x"})
+        EXPECT_EQ(ErrorOf(std::string("copy a ") + target + "\n"),
+                  "s.scn:1: copy goes to a place inside the plug-in's folder, such as aircraft/NAME.ini");
+}
+
 TEST(ScenarioParser, MistakesNameTheLine) {
     EXPECT_EQ(ErrorOf("show\nprss PBX 1\n"), "s.scn:2: unknown step \"prss\"");
     EXPECT_EQ(ErrorOf("press XYZ 1\n"),

@@ -136,6 +136,23 @@ bool Cockpit::SetUp(const Scenario& scenario) {
     } else if (scenario.has_settings_text) {
         std::ofstream(ini, std::ios::binary) << scenario.settings_text;
     }
+    // An aircraft profile from the command line: the plug-in's own profile of an aircraft named
+    // after the file, which is the aircraft loaded at the start.
+    if (!options_.profile_file.empty()) {
+        const std::filesystem::path profile(options_.profile_file);
+        const std::string name = profile.stem().string();
+        const std::string folder = hostsim::SystemPath() + "Resources/plugins/DRAV/aircraft/";
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        std::filesystem::copy_file(profile, folder + name + ".ini",
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec) {
+            OUT("cannot use the profile %s: %s\n", options_.profile_file.c_str(), ec.message().c_str());
+            return false;
+        }
+        hostsim::SetAircraft(hostsim::SystemPath() + "Aircraft/" + name + "/" + name + ".acf");
+        OUT("aircraft %s with the profile %s\n", name.c_str(), options_.profile_file.c_str());
+    }
     sender_ = hostsim::InstallFakePlugin("drav.cockpit.scenario", "Scenario", false);
 
     testbed_ = std::make_unique<qdtest::Testbed>();
@@ -330,6 +347,19 @@ Result Cockpit::Execute(const Step& step) {
     case Op::Message:
         hostsim::SendMessage(step.from_sim ? 0 : sender_, step.a, step.param);
         break;
+    case Op::Aircraft:
+        OUT("[%7.2f s] aircraft %s\n", hostsim::Now(), step.name.c_str());
+        hostsim::LoadAircraft(step.name);
+        break;
+    case Op::Copy: {
+        const std::string target = hostsim::SystemPath() + "Resources/plugins/DRAV/" + step.text;
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ec);
+        std::filesystem::copy_file(step.name, target, std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec) return ScenarioError(step, "cannot copy " + step.name + ": " + ec.message());
+        OUT("[%7.2f s] %s copied to %s\n", hostsim::Now(), step.name.c_str(), step.text.c_str());
+        break;
+    }
     case Op::Show: {
         PrintChanges();
         OUT("---- panel ----\n");

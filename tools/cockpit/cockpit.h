@@ -24,6 +24,7 @@ namespace cockpit {
 struct Options {
     std::string plugin_path;   // DRAV.xpl
     std::string settings_file; // overrides the scenario's settings when not empty
+    std::string profile_file;  // an aircraft profile: the aircraft loaded at the start uses it
     bool has_units = false;    // units given on the command line override the scenario's
     std::vector<UnitRef> units;
     double expect_timeout = 3.0; // wall seconds an expectation may take to come true

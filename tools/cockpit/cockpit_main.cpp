@@ -19,9 +19,10 @@ namespace {
 void Usage() {
     std::fprintf(
         stderr,
-        "usage: cockpit [--ini FILE] [--units LIST] [--plugin DRAV.xpl] [--timeout SECONDS] [--keep]\n"
-        "               [--console] [--pictures DIR [--unit-pictures]] SCENARIO\n"
+        "usage: cockpit [--ini FILE] [--profile FILE] [--units LIST] [--plugin DRAV.xpl]\n"
+        "               [--timeout SECONDS] [--keep] [--console] [--pictures DIR [--unit-pictures]] SCENARIO\n"
         "  --ini FILE      settings file to use instead of the scenario's\n"
+        "  --profile FILE  an aircraft profile (NAME.ini): aircraft NAME is loaded with it\n"
         "  --units LIST    units plugged in at the start instead of the scenario's, e.g.\n"
         "                  RSX,PBX,PBX (two push-button panels), all, or none\n"
         "  --plugin PATH   the plug-in binary (default: the one this build made)\n"
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
         const char* v = nullptr;
         if (std::strcmp(arg, "--ini") == 0 && (v = value())) {
             options.settings_file = v;
+        } else if (std::strcmp(arg, "--profile") == 0 && (v = value())) {
+            options.profile_file = v;
         } else if (std::strcmp(arg, "--units") == 0 && (v = value())) {
             std::string error;
             if (!cockpit::ParseUnitList(v, &options.units, &error)) {

@@ -161,6 +161,22 @@ class LineParser {
             step_->op = Op::Show;
             return Args(0, error);
         }
+        if (verb == "aircraft") {
+            step_->op = Op::Aircraft;
+            if (!Args(1, error)) return false;
+            step_->name = t_[1].text;
+            return true;
+        }
+        if (verb == "copy") {
+            step_->op = Op::Copy;
+            if (!Args(2, error)) return false;
+            step_->name = t_[1].text;
+            step_->text = t_[2].text;
+            if (!step_->text.empty() && step_->text[0] != '/' && step_->text.find("..") == std::string::npos)
+                return true;
+            *error = "copy goes to a place inside the plug-in's folder, such as aircraft/NAME.ini";
+            return false;
+        }
         if (verb == "expect") return Expect(error);
         *error = "unknown step \"" + verb + "\"";
         return false;
@@ -474,6 +490,9 @@ bool ParseScenario(const std::string& text, const std::string& path, Scenario* o
         step.source = source;
         LineParser parser(tokens, &step);
         if (!parser.Parse(&why)) return fail(why);
+        // Files the steps name are found beside the scenario.
+        if ((step.op == Op::Aircraft || step.op == Op::Copy) && step.name[0] != '/')
+            step.name = Folder(path) + step.name;
         out->steps.push_back(std::move(step));
     }
     if (in_settings) {

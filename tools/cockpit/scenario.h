@@ -41,6 +41,8 @@ enum class Op {
     WaitSeconds,
     Message, // a = message number, param, from_sim
     Show,
+    Aircraft,      // name = the .acf path: the simulator loads that aircraft
+    Copy,          // name = file, text = where under the plug-in's folder (a settings edit on disk)
     ExpectDisplay, // unit, name = display, text, exact
     ExpectLamp,    // unit, a = lamp, on
     ExpectLamps,   // unit, lamps = the exact set of lit lamps
