@@ -98,6 +98,16 @@ void Connection::SetQueueLimit(size_t max_pending) {
     unit_->queue_limit = max_pending;
 }
 
+void Connection::SetReplaceRule(const qddev::ReplaceRule& rule) {
+    std::lock_guard<std::mutex> lock(unit_->mutex);
+    unit_->replace_rule = rule;
+}
+
+void Connection::RequestStop() {
+    std::lock_guard<std::mutex> lock(unit_->mutex);
+    ++unit_->stop_requests;
+}
+
 int Connection::GetFeatureReport(uint8_t* data, size_t len) {
     std::lock_guard<std::mutex> lock(unit_->mutex);
     auto it = unit_->feature_answers.find(data[0]);
