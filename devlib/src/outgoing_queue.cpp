@@ -44,6 +44,10 @@ struct OutgoingQueue::State {
         delay = std::min(delay * 2, kMaxRetryDelay);
     }
 
+    bool Finished() {
+        std::lock_guard<std::mutex> lock(mu);
+        return finished;
+    }
     bool WaitFinished(Clock::time_point until) {
         std::unique_lock<std::mutex> lock(mu);
         return done_cv.wait_until(lock, until, [&] { return finished; });
@@ -160,7 +164,7 @@ class LeftBehindWriters {
         std::lock_guard<std::mutex> lock(mu_);
         // Forget the ones that have finished meanwhile.
         for (auto it = entries_.begin(); it != entries_.end();) {
-            if (it->state->WaitFinished(Clock::now())) {
+            if (it->state->Finished()) {
                 it->thread.join();
                 it = entries_.erase(it);
             } else {
