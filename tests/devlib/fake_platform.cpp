@@ -2,6 +2,7 @@
 
 #include "platform_override.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace qddev {
@@ -103,9 +104,12 @@ void Connection::SetReplaceRule(const qddev::ReplaceRule& rule) {
     unit_->replace_rule = rule;
 }
 
+std::atomic<int> gStopRequests{0};
+
 void Connection::RequestStop() {
     std::lock_guard<std::mutex> lock(unit_->mutex);
     ++unit_->stop_requests;
+    ++gStopRequests;
 }
 
 int Connection::GetFeatureReport(uint8_t* data, size_t len) {
@@ -125,6 +129,7 @@ void Connection::StartInput(qddev::InputSink* sink) {
 void Connection::Stop() {
     std::lock_guard<std::mutex> delivering(unit_->delivering_); // lets a delivery in progress end
     std::lock_guard<std::mutex> lock(unit_->mutex);
+    if (!unit_->stopped) unit_->requests_seen_at_stop = gStopRequests.load();
     unit_->stopped = true;
     unit_->sink = nullptr;
 }

@@ -33,6 +33,7 @@ struct Unit {
     size_t queue_limit = 0;
     qddev::ReplaceRule replace_rule;
     int stop_requests = 0;
+    int requests_seen_at_stop = -1; // library-wide RequestStop calls when this unit's Stop came
     qddev::InputSink* sink = nullptr;
     bool stopped = false;
     bool destroyed = false;
