@@ -47,8 +47,8 @@ void DisplayWriteWhileStalled(benchmark::State& state) {
         return;
     }
     rsx.stall();
-    // The first 25 writes go onto the queue (the first one reaches the stalled unit and
-    // stays in flight); every later one finds the queue full and is discarded.
+    // The first write reaches the stalled unit and stays in flight; every later one takes
+    // the place of the one queued behind it (the same display).
     std::vector<double> fill;
     for (int k = 0; k < 26; ++k) {
         const auto t0 = Clock::now();
