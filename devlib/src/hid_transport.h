@@ -67,8 +67,8 @@ public:
     // together: input delivery ends, the writer makes its last pass. Stop must still follow.
     virtual void RequestStop() = 0;
     // End delivery: when this returns, no ReportReceived call is running or will start.
-    // Pending outgoing reports get one last attempt each within a few milliseconds and are
-    // then dropped; a send the unit never completes is not waited for.
+    // Pending outgoing reports get their last attempt while the unit answers and are then
+    // dropped; this waits for that a few milliseconds at most, never for a held send.
     virtual void Stop() = 0;
 };
 

@@ -73,6 +73,7 @@ struct OutgoingQueue::State {
 
 void OutgoingQueue::State::Run() {
     bool open = false;
+    bool answering = true; // the last send came back in good time
     auto delay = kFirstRetryDelay;
     Slot slot;
     std::unique_lock<std::mutex> lock(mu);
@@ -94,7 +95,9 @@ void OutgoingQueue::State::Run() {
         slot = ring[head];
         in_flight = true;
         lock.unlock();
+        const auto t0 = Clock::now();
         const bool ok = writer->Send(slot.bytes, slot.len, slot.feature);
+        answering = Clock::now() - t0 <= kSlowSend;
         lock.lock();
         in_flight = false;
         if (ok) {
@@ -110,10 +113,12 @@ void OutgoingQueue::State::Run() {
             Pause(lock, delay);
         }
     }
-    // Last pass: pending reports get one attempt each, until the deadline; the rest are dropped.
-    const Clock::time_point deadline = stop_at + kFinalPassBudget;
+    // Last pass: pending reports get their attempt while the unit answers. A failed send, or one
+    // the unit held (it may hold the next one as long), ends it, and so does the deadline; the
+    // rest are dropped. A unit that answers gets its queue, which replacement keeps short, out.
+    const Clock::time_point deadline = stop_at + kFinalPassLimit;
     while (count > 0) {
-        if (Clock::now() >= deadline) {
+        if (!answering || Clock::now() >= deadline) {
             stats.dropped += count;
             count = 0;
             break;
@@ -122,17 +127,11 @@ void OutgoingQueue::State::Run() {
         PopHead();
         lock.unlock();
         if (!open) open = writer->Open();
+        const auto t0 = Clock::now();
         const bool ok = open && writer->Send(slot.bytes, slot.len, slot.feature);
+        answering = ok && Clock::now() - t0 <= kSlowSend;
         lock.lock();
-        if (ok) {
-            ++stats.sent;
-        } else {
-            ++stats.dropped;
-            if (!open) { // the unit is gone: nothing else will go through either
-                stats.dropped += count;
-                count = 0;
-            }
-        }
+        ++(ok ? stats.sent : stats.dropped);
     }
     if (open) writer->Close();
     finished = true;

@@ -56,17 +56,18 @@ class OutgoingQueue {
     void SetReplaceRule(const ReplaceRule& rule);
     WriterStats Stats() const;
 
-    // Tells the writer to finish: pending reports get one attempt each until a short deadline,
-    // the rest are dropped. Returns at once.
+    // Tells the writer to finish: pending reports get their attempt while the unit answers (no
+    // failed or held send) and until kFinalPassLimit, the rest are dropped. Returns at once.
     void RequestStop();
-    // RequestStop, then waits for the writer until the stop bound (counted from the first
-    // RequestStop). A writer still inside a send then is left to finish on its own.
+    // RequestStop, then waits for the writer until kStopBudget after the first RequestStop. A
+    // writer still busy then (inside a send the unit holds, or still sending) is left to finish
+    // on its own; the process joins it at exit.
     void Stop();
 
-    // How long after RequestStop the writer may still try pending reports, and how long Stop
-    // waits for it in all.
-    static constexpr auto kFinalPassBudget = std::chrono::milliseconds(4);
     static constexpr auto kStopBudget = std::chrono::milliseconds(8);
+    // A send that takes longer means a unit that holds its sends.
+    static constexpr auto kSlowSend = std::chrono::milliseconds(20);
+    static constexpr auto kFinalPassLimit = std::chrono::milliseconds(100);
 
     struct State; // the queue itself, kept alive by a writer left behind
 

@@ -132,7 +132,9 @@ TEST_F(QueueTest, StopIsBoundedWhenTheUnitNeverAnswers) {
     const auto t0 = std::chrono::steady_clock::now();
     queue.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, qddev::OutgoingQueue::kStopBudget + 20ms);
-    // The writer left behind finishes its send and drops the rest: its final pass is over.
+    // The writer left behind finishes the send the unit held and drops the rest: a unit that
+    // holds one send may hold the next as long.
+    std::this_thread::sleep_for(qddev::OutgoingQueue::kSlowSend * 2);
     wire->Release();
     const auto end = std::chrono::steady_clock::now() + 2s;
     while (queue.Stats().dropped != 8 && std::chrono::steady_clock::now() < end)

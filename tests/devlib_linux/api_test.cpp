@@ -229,8 +229,9 @@ TEST_F(Library, WritesToAStalledUnitReturnAtOnceAndTerminateDoesNotHang) {
     const auto t1 = std::chrono::steady_clock::now();
     EXPECT_EQ(QDDev_Terminate(), 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - t1, 200ms);
-    // The writer left behind finishes the send it was in once the unit answers; the one
-    // report queued behind it (the other writes replaced it) is past the final pass.
+    // The writer left behind finishes the send the unit held once it answers; the one report
+    // queued behind it (the other writes replaced it) is dropped.
+    std::this_thread::sleep_for(50ms);
     apc.unstall();
     EXPECT_TRUE(apc.wait_outputs(1));
     std::this_thread::sleep_for(50ms);

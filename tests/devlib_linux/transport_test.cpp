@@ -321,8 +321,8 @@ TEST_F(Transport, StopReturnsWhileTheUnitHoldsASend) {
     const auto t0 = std::chrono::steady_clock::now();
     c->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 100ms);
-    // The abandoned writer finishes its send on its own; its final pass is long over, so the
-    // report behind it is dropped rather than sent to a unit nobody owns any more.
+    // The abandoned writer finishes its send on its own; the unit held it, so the report
+    // behind it is dropped rather than held as long again.
     rsx.unstall();
     EXPECT_TRUE(rsx.wait_outputs(1));
     ASSERT_TRUE(WaitFor([&] { return c->Stats().sent == 1 && c->Stats().dropped == 1; }));
