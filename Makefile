@@ -15,13 +15,25 @@ DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-d
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
                 libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libcairo2-dev python3
 
-.PHONY: all deps configure build run pictures test test-asan bench package clean
+# Only for the fuzz targets: libFuzzer comes with clang.
+FUZZ_PACKAGES := clang libclang-rt-dev cmake make pkg-config libudev-dev
+FUZZ_BUILD    ?= build-fuzz
+FUZZ_SECONDS  ?= 60
+FUZZ_TARGETS  := fuzz_descriptor fuzz_devlib_input fuzz_devlib_text fuzz_catalogue fuzz_scenario
+
+.PHONY: all deps fuzz-deps install-packages configure build run pictures test test-asan bench package fuzz fuzz-ci soak clean
 
 all: build
 
 deps:
+	@$(MAKE) --no-print-directory install-packages PACKAGES="$(DEB_PACKAGES)"
+
+fuzz-deps:
+	@$(MAKE) --no-print-directory install-packages PACKAGES="$(FUZZ_PACKAGES)"
+
+install-packages:
 	@missing=""; \
-	for p in $(DEB_PACKAGES); do \
+	for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -78,5 +90,30 @@ PACKAGE := $(BUILD)/DRAV-linux-x64.tar.gz
 package: build
 	sh tools/package.sh $(PACKAGE) $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/tools/qdtool .
 
+# libFuzzer targets (fuzz/), each run FUZZ_SECONDS from its seed corpus in fuzz/corpus/. New
+# inputs go to $(FUZZ_BUILD)/corpus/, crashes to $(FUZZ_BUILD)/crashes/ (add each to the seed
+# corpus with a regression test).
+fuzz: fuzz-deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@mkdir -p $(FUZZ_BUILD)/crashes; \
+	for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
+	  $(FUZZ_BUILD)/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$t- $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t \
+	    > $(FUZZ_BUILD)/$$t.log 2>&1 || { tail -40 $(FUZZ_BUILD)/$$t.log; exit 1; }; \
+	  grep -E "number_of_executed_units|peak_rss" $(FUZZ_BUILD)/$$t.log; \
+	done
+
+# What CI runs: every target for 20 s.
+fuzz-ci:
+	$(MAKE) fuzz FUZZ_SECONDS=20
+
+# 1,000 plug cycles through the device library, in processes of 40 (not part of make test).
+soak: configure
+	cmake --build $(BUILD) -j $(JOBS) --target devlib_soak
+	$(BUILD)/tests/devlib_soak/devlib_soak --batches 25 --cycles 40
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -6,6 +6,9 @@
 //   InputToCallback            unit report -> transport reader -> InputSink, end to end.
 //   EmulatedReadOnly           the same report fetched by poll()+read() on the node
 //                              directly: the emulation's own share of the above.
+//   Terminate16Units/answering QDDev_Terminate with 16 QD-RSX plugged, input flowing and
+//   Terminate16Units/stalled   every queue holding one report of each of its states; the
+//                              units answer, or hold every send for ever.
 #include "hidraw_transport.h"
 #include "qddev.h"
 #include "testbed.h"
@@ -44,8 +47,8 @@ void DisplayWriteWhileStalled(benchmark::State& state) {
         return;
     }
     rsx.stall();
-    // The first 25 writes go onto the queue (the first one reaches the stalled unit and
-    // stays in flight); every later one finds the queue full and is discarded.
+    // The first write reaches the stalled unit and stays in flight; every later one takes
+    // the place of the one queued behind it (the same display).
     std::vector<double> fill;
     for (int k = 0; k < 26; ++k) {
         const auto t0 = Clock::now();
@@ -143,6 +146,57 @@ void EmulatedReadOnly(benchmark::State& state) {
 BENCHMARK(EmulatedReadOnly)->Iterations(2000)->UseRealTime();
 
 } // namespace
+
+void Terminate16Units(benchmark::State& state) {
+    const bool answering = state.range(0) != 0;
+    qdtest::Testbed tb;
+    std::vector<qdtest::Unit*> units;
+    for (int k = 0; k < 16; ++k)
+        units.push_back(&tb.plug(5));
+    std::vector<double> ns;
+    for (auto _ : state) {
+        if (QDDev_Init() != 0 || QDRSX_GetNumDevices() < 16) {
+            state.SkipWithError("no emulated units");
+            return;
+        }
+        std::atomic<bool> flowing{true};
+        std::thread input([&] {
+            for (int k = 0; flowing.load(); ++k) {
+                units[k % 16]->turn(1, 1);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        for (qdtest::Unit* u : units)
+            u->stall();
+        char text[8];
+        for (int round = 0; round < 30; ++round) {
+            std::snprintf(text, sizeof text, "1%02d.%02d", round, round);
+            for (int i = 0; i < 16; ++i) {
+                QDRSX_SetLDisplayText(i, text);
+                QDRSX_SetRDisplayText(i, text);
+                QDRSX_SetIndicators(i, static_cast<unsigned char>(round));
+                QDRSX_SetBrightness(i, static_cast<unsigned char>(round % 16));
+                QDRSX_SetEncoderType(i, round & 3, (round >> 2) & 3);
+            }
+        }
+        if (answering)
+            for (qdtest::Unit* u : units)
+                u->unstall();
+        const auto t0 = Clock::now();
+        QDDev_Terminate();
+        const auto t1 = Clock::now();
+        const double took = std::chrono::duration<double>(t1 - t0).count();
+        state.SetIterationTime(took);
+        ns.push_back(took * 1e9);
+        flowing.store(false);
+        input.join();
+        for (qdtest::Unit* u : units)
+            u->unstall(); // writers left behind finish now
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ReportPercentiles(state, ns);
+}
+BENCHMARK(Terminate16Units)->Arg(1)->Arg(0)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (!qdtest::Testbed::EnsurePreload(argv)) return 1;

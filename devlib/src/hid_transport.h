@@ -24,6 +24,15 @@ struct HidInfo {
     uint16_t feature_report_len = 0; // largest feature report, including byte 0
 };
 
+// Which queued report a newer one may take the place of: one of the same kind (feature or
+// output) and report ID, that is, one addressing the same state. A selector is the index of the
+// report byte (byte 0 = report ID) that picks one item among several, as a lamp number does;
+// 0 = none, the report carries the whole state its ID addresses.
+struct ReplaceRule {
+    uint8_t feature_selector = 0;
+    uint8_t output_selector = 0;
+};
+
 // Receives a unit's input reports, in arrival order, one unit at a time.
 class InputSink {
 public:
@@ -40,11 +49,13 @@ public:
     virtual const HidInfo& Info() const = 0;
 
     // Outgoing reports go on a bounded per-unit queue and are sent by the transport's
-    // writer; these never wait for the bus. When the queue is full the report is
-    // discarded and the call still succeeds. Return 0, or 3 when the unit is gone.
+    // writer; these never wait for the bus. A report replaces a queued one of the same
+    // state (see ReplaceRule); when the queue is full otherwise the report is discarded
+    // and the call still succeeds. Return 0, or 3 when the unit is gone.
     virtual uint32_t QueueFeatureReport(const uint8_t* data, size_t len) = 0;
     virtual uint32_t QueueOutputReport(const uint8_t* data, size_t len) = 0;
     virtual void SetQueueLimit(size_t max_pending) = 0;
+    virtual void SetReplaceRule(const ReplaceRule& rule) = 0;
 
     // Synchronous feature read; data[0] holds the report ID on entry.
     // Returns the number of bytes read (report ID included), or -1.
@@ -52,8 +63,12 @@ public:
 
     // Begin delivering input reports to sink. Called once, after the device object exists.
     virtual void StartInput(InputSink* sink) = 0;
+    // Begins stopping without waiting for anything, so that many units can be stopped
+    // together: input delivery ends, the writer makes its last pass. Stop must still follow.
+    virtual void RequestStop() = 0;
     // End delivery: when this returns, no ReportReceived call is running or will start.
-    // Pending outgoing reports get one last attempt each and are then dropped.
+    // Pending outgoing reports get their last attempt while the unit answers and are then
+    // dropped; this waits for that a few milliseconds at most, never for a held send.
     virtual void Stop() = 0;
 };
 

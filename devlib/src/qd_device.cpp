@@ -72,6 +72,15 @@ size_t QueueLimitForType(tagQDDevHWType type) {
     }
 }
 
+ReplaceRule ReplaceRuleForType(tagQDDevHWType type) {
+    // Every report carries the whole state its ID addresses (a display's text, a lamp word,
+    // brightness, encoder types, the I/O board's outputs), except the annunciator's colour
+    // report, which addresses the lamp numbered in its first payload byte.
+    ReplaceRule rule;
+    if (type == QDHW_ANP) rule.output_selector = 1;
+    return rule;
+}
+
 // ---- Callbacks -------------------------------------------------------------------------------
 
 void CallbackMutex::lock() {
@@ -135,6 +144,7 @@ void DispatchWakeup() {
 QDDevice::QDDevice(std::unique_ptr<HidConnection> conn, int32_t location, tagQDDevHWType type)
     : mConn(std::move(conn)), mType(type), mLocation(location) {
     mConn->SetQueueLimit(QueueLimitForType(type));
+    mConn->SetReplaceRule(ReplaceRuleForType(type));
 }
 
 QDDevice::~QDDevice() = default; // the connection stops its delivery before it goes
@@ -290,6 +300,10 @@ void QDDevice::DeleteAllDevices() {
             for (uint16_t i = 0; i < list.length; ++i)
                 if (list.slot[i]) all.push_back(list.slot[i]);
     }
+    // Every unit is told to stop before any is waited for, so that the bounded waits of units
+    // that do not answer run side by side rather than one after another.
+    for (auto& device : all)
+        device->RequestStop();
     for (auto& device : all)
         Destroy(std::move(device));
 }

@@ -24,6 +24,8 @@ uint16_t SlotCapacity(tagQDDevHWType type);
 size_t InputReportLength(tagQDDevHWType type);
 // Bound of the unit's outgoing queue.
 size_t QueueLimitForType(tagQDDevHWType type);
+// Which of the unit's queued reports a newer one may replace.
+ReplaceRule ReplaceRuleForType(tagQDDevHWType type);
 
 // The library-wide callback lock: recursive (a callback may register callbacks) and able to give
 // up after a while (input never waits for ever behind a stuck client).
@@ -87,6 +89,8 @@ class QDDevice : public InputSink {
     virtual void Open() {}
 
     void StartInput() { mConn->StartInput(this); }
+    // Starts stopping the unit without waiting (see DeleteAllDevices).
+    void RequestStop() { mConn->RequestStop(); }
     // After this returns no input for this unit runs or will start.
     void StopInput() { mConn->Stop(); }
 

@@ -17,11 +17,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <thread>
 
 namespace qdtest {
 
@@ -139,7 +141,15 @@ struct Unit::Impl {
 
 namespace {
 
+// When the emulation last served a call from the host (steady clock, ns).
+std::atomic<int64_t> g_last_call_ns{0};
+
+void NoteCall() {
+    g_last_call_ns.store(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
 gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
+    NoteCall();
     Plug* plug = static_cast<Plug*>(user);
     Unit::Impl& u = *plug->impl;
     const unsigned long req = umockdev_ioctl_client_get_request(client);
@@ -251,6 +261,7 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
 }
 
 gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
+    NoteCall();
     Plug* plug = static_cast<Plug*>(user);
     Unit::Impl& u = *plug->impl;
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
@@ -302,7 +313,7 @@ gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     // Without report IDs the kernel hands over the payload alone.
     const size_t skip = u.opt.no_report_ids ? 1 : 0;
     const size_t n = std::min(r.size() - skip, static_cast<size_t>(arg->data_len));
-    std::memcpy(arg->data, r.data() + skip, n);
+    if (n > 0) std::memcpy(arg->data, r.data() + skip, n);
     umockdev_ioctl_client_complete(client, static_cast<long>(n), 0);
     return TRUE;
 }
@@ -318,8 +329,18 @@ Testbed::Testbed() {
 Testbed::~Testbed() {
     for (auto& u : units_) {
         std::lock_guard<std::mutex> lock(u->impl_->mu);
+        u->impl_->stalled = false;
+        u->impl_->fail_sends = true;
         u->impl_->release_held(true);
     }
+    // The device library may leave a writer finishing its last send after QDDev_Terminate, and
+    // the preload aborts a process whose call meets a closed emulation: wait until the calls
+    // have stopped (sends now fail at once), at most a second.
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::seconds(1);
+    while (Clock::now() < end &&
+           Clock::now() - Clock::time_point(Clock::duration(g_last_call_ns.load())) < std::chrono::milliseconds(20))
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     g_object_unref(tb_);
     units_.clear();
 }

@@ -2,6 +2,7 @@
 
 #include "platform_override.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace qddev {
@@ -98,6 +99,19 @@ void Connection::SetQueueLimit(size_t max_pending) {
     unit_->queue_limit = max_pending;
 }
 
+void Connection::SetReplaceRule(const qddev::ReplaceRule& rule) {
+    std::lock_guard<std::mutex> lock(unit_->mutex);
+    unit_->replace_rule = rule;
+}
+
+std::atomic<int> gStopRequests{0};
+
+void Connection::RequestStop() {
+    std::lock_guard<std::mutex> lock(unit_->mutex);
+    ++unit_->stop_requests;
+    ++gStopRequests;
+}
+
 int Connection::GetFeatureReport(uint8_t* data, size_t len) {
     std::lock_guard<std::mutex> lock(unit_->mutex);
     auto it = unit_->feature_answers.find(data[0]);
@@ -115,6 +129,7 @@ void Connection::StartInput(qddev::InputSink* sink) {
 void Connection::Stop() {
     std::lock_guard<std::mutex> delivering(unit_->delivering_); // lets a delivery in progress end
     std::lock_guard<std::mutex> lock(unit_->mutex);
+    if (!unit_->stopped) unit_->requests_seen_at_stop = gStopRequests.load();
     unit_->stopped = true;
     unit_->sink = nullptr;
 }

@@ -31,6 +31,9 @@ struct Unit {
     std::mutex mutex;
     std::vector<Sent> sent;
     size_t queue_limit = 0;
+    qddev::ReplaceRule replace_rule;
+    int stop_requests = 0;
+    int requests_seen_at_stop = -1; // library-wide RequestStop calls when this unit's Stop came
     qddev::InputSink* sink = nullptr;
     bool stopped = false;
     bool destroyed = false;
@@ -55,8 +58,10 @@ class Connection final : public qddev::HidConnection {
     uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override;
     uint32_t QueueOutputReport(const uint8_t* data, size_t len) override;
     void SetQueueLimit(size_t max_pending) override;
+    void SetReplaceRule(const qddev::ReplaceRule& rule) override;
     int GetFeatureReport(uint8_t* data, size_t len) override;
     void StartInput(qddev::InputSink* sink) override;
+    void RequestStop() override;
     void Stop() override;
 
   private:

@@ -53,6 +53,19 @@ TEST_F(Lifecycle, InitAgainRestartsAndKeepsIndicesForTheSameOrder) {
     EXPECT_STREQ(info.location, b->info.path);
 }
 
+TEST_F(Lifecycle, TerminateTellsEveryUnitToStopBeforeWaitingForAny) {
+    auto a = NewUnit(QDHW_RSX), b = NewUnit(QDHW_ANP), c = NewUnit(QDHW_PBX);
+    Start({a, b, c});
+    EXPECT_EQ(b->replace_rule.output_selector, 1); // the colour report's lamp number
+    EXPECT_EQ(a->replace_rule.output_selector + a->replace_rule.feature_selector, 0);
+    const int before = a->stop_requests + b->stop_requests + c->stop_requests;
+    ASSERT_EQ(QDDev_Terminate(), 0u);
+    for (const auto& u : {a, b, c}) {
+        EXPECT_EQ(u->stop_requests, 1);
+        EXPECT_GE(u->requests_seen_at_stop, before + 3);
+    }
+}
+
 TEST_F(Lifecycle, CallbackRegistration) {
     ASSERT_EQ(QDDev_Init(nullptr), 0u);
     EXPECT_EQ(QDDev_RegisterInputCallback(&devtest::RecordInput), 1u);

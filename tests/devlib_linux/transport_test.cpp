@@ -177,45 +177,59 @@ TEST_F(Transport, FeatureReportsAndOutputWritesReachTheUnitByteForByte) {
     EXPECT_EQ(crsx->GetFeatureReport(nullptr, 4), -1);
 }
 
-TEST_F(Transport, FullQueueDiscardsWithoutBlockingAndKeepsOrder) {
+TEST_F(Transport, QueueReplacesReportsOfTheSameStateAndDiscardsBeyondItsBound) {
     Unit& rsx = tb->plug(5);
-    Unit& iob = tb->plug(19);
+    Unit& anp = tb->plug(18);
     Start();
-    ASSERT_NE(hotplug.conn(1), nullptr);
-    auto conn_of = [&](uint16_t pid) {
-        for (auto& c : hotplug.arrived)
-            if (c->Info().product_id == pid) return c.get();
-        return static_cast<qddev::HidConnection*>(nullptr);
-    };
-    struct Case {
-        Unit& unit;
-        qddev::HidConnection* conn;
-        size_t limit;
-        bool feature;
-    } cases[] = {{rsx, conn_of(0x0105), 25, true}, {iob, conn_of(0x0113), 100, false}};
-    for (Case& k : cases) {
-        SCOPED_TRACE(k.limit);
-        k.conn->SetQueueLimit(k.limit);
-        k.unit.stall();
-        const auto t0 = std::chrono::steady_clock::now();
-        for (size_t n = 0; n <= k.limit; ++n) {
-            uint8_t r[7] = {static_cast<uint8_t>(k.feature ? 3 : 2), static_cast<uint8_t>(n)};
-            const uint32_t rc =
-                k.feature ? k.conn->QueueFeatureReport(r, 7) : k.conn->QueueOutputReport(r, 7);
-            EXPECT_EQ(rc, 0u);
+    qddev::HidrawConnection* crsx = hotplug.conn(0);
+    qddev::HidrawConnection* canp = hotplug.conn(1);
+    ASSERT_NE(canp, nullptr);
+    if (crsx->Info().product_id != 0x0105) std::swap(crsx, canp);
+
+    crsx->SetQueueLimit(4);
+    rsx.stall();
+    const auto t0 = std::chrono::steady_clock::now();
+    const uint8_t held[7] = {3, 0x11};
+    EXPECT_EQ(crsx->QueueFeatureReport(held, 7), 0u);
+    ASSERT_TRUE(WaitFor([&] { return crsx->Stats().pending == 1; }));
+    std::this_thread::sleep_for(30ms); // the writer is inside the send of `held` now
+    // The report in flight is never replaced: the next one of its state queues behind it.
+    const uint8_t r1[7] = {3, 0x12}, r2[7] = {5, 0x21}, r3[2] = {6, 4}, r4[2] = {7, 1}, r5[7] = {5, 0x22};
+    for (const uint8_t* r : {r1, r2})
+        EXPECT_EQ(crsx->QueueFeatureReport(r, 7), 0u);
+    EXPECT_EQ(crsx->QueueFeatureReport(r3, 2), 0u); // the queue is full now
+    EXPECT_EQ(crsx->QueueFeatureReport(r4, 2), 0u); // a state not queued yet: discarded
+    EXPECT_EQ(crsx->QueueFeatureReport(r5, 7), 0u); // replaces r2 in its place
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms); // a blocking call would hang here
+    EXPECT_EQ(crsx->Stats().discarded, 1u);
+    EXPECT_EQ(crsx->Stats().replaced, 1u);
+    rsx.unstall();
+    ASSERT_TRUE(rsx.wait_outputs(4));
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(rsx.outputs(), (std::vector<Sent>{{Sent::Feature, {3, 0x11, 0, 0, 0, 0, 0}},
+                                                {Sent::Feature, {3, 0x12, 0, 0, 0, 0, 0}},
+                                                {Sent::Feature, {5, 0x22, 0, 0, 0, 0, 0}},
+                                                {Sent::Feature, {6, 4}}}));
+
+    // The annunciator's colour report addresses one lamp: only the same lamp's report is replaced.
+    canp->SetReplaceRule(qddev::ReplaceRule{0, 1});
+    anp.stall();
+    const uint8_t first[5] = {2, 1, 1, 1, 1};
+    canp->QueueOutputReport(first, 5);
+    std::this_thread::sleep_for(30ms);
+    for (uint8_t round = 0; round < 3; ++round)
+        for (uint8_t lamp = 1; lamp <= 6; ++lamp) {
+            const uint8_t r[5] = {2, lamp, round, lamp, round};
+            canp->QueueOutputReport(r, 5);
         }
-        EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms); // a blocking call would hang here
-        auto* hc = dynamic_cast<qddev::HidrawConnection*>(k.conn);
-        EXPECT_EQ(hc->Stats().discarded, 1u);
-        EXPECT_EQ(hc->Stats().highest, k.limit);
-        k.unit.unstall();
-        ASSERT_TRUE(k.unit.wait_outputs(k.limit));
-        std::this_thread::sleep_for(30ms);
-        std::vector<Sent> out = k.unit.outputs();
-        ASSERT_EQ(out.size(), k.limit);
-        for (size_t n = 0; n < k.limit; ++n)
-            EXPECT_EQ(out[n].bytes[1], n);
-    }
+    EXPECT_EQ(canp->Stats().pending, 7u);
+    anp.unstall();
+    ASSERT_TRUE(anp.wait_outputs(7));
+    std::this_thread::sleep_for(30ms);
+    std::vector<Sent> out = anp.outputs();
+    ASSERT_EQ(out.size(), 7u);
+    for (uint8_t lamp = 1; lamp <= 6; ++lamp)
+        EXPECT_EQ(out[lamp].bytes, (std::vector<uint8_t>{2, lamp, 2, lamp, 2}));
 }
 
 TEST_F(Transport, FailedSendsAreRetriedInOrderAfterReopening) {
@@ -224,13 +238,13 @@ TEST_F(Transport, FailedSendsAreRetriedInOrderAfterReopening) {
     qddev::HidrawConnection* c = hotplug.conn(0);
     ASSERT_NE(c, nullptr);
     pbx.fail_sends(true);
-    const uint8_t a[2] = {2, 0x01}, b[2] = {2, 0x03};
+    const uint8_t a[2] = {2, 0x01}, b[2] = {3, 0x03};
     c->QueueFeatureReport(a, 2);
     c->QueueFeatureReport(b, 2);
     ASSERT_TRUE(WaitFor([&] { return c->Stats().send_failures >= 2; }));
     pbx.fail_sends(false);
     ASSERT_TRUE(pbx.wait_outputs(2));
-    EXPECT_EQ(pbx.outputs(), (std::vector<Sent>{{Sent::Feature, {2, 1}}, {Sent::Feature, {2, 3}}}));
+    EXPECT_EQ(pbx.outputs(), (std::vector<Sent>{{Sent::Feature, {2, 1}}, {Sent::Feature, {3, 3}}}));
 }
 
 TEST_F(Transport, UnplugWithReportsQueuedNeitherSpinsNorHangs) {
@@ -242,8 +256,10 @@ TEST_F(Transport, UnplugWithReportsQueuedNeitherSpinsNorHangs) {
     c->StartInput(&in);
     rsx.fail_sends(true);
     const uint8_t r[2] = {7, 1};
-    for (int k = 0; k < 3; ++k)
-        c->QueueFeatureReport(r, 2);
+    for (uint8_t id : {3, 5, 7}) {
+        const uint8_t q[2] = {id, 1};
+        c->QueueFeatureReport(q, 2);
+    }
     rsx.unplug();
     ASSERT_TRUE(WaitFor([&] { return hotplug.removals() == 1; }));
     ASSERT_TRUE(WaitFor([&] { return c->Gone(); }));
@@ -298,16 +314,18 @@ TEST_F(Transport, StopReturnsWhileTheUnitHoldsASend) {
     qddev::HidrawConnection* c = hotplug.conn(0);
     ASSERT_NE(c, nullptr);
     rsx.stall();
-    const uint8_t r[2] = {6, 3};
+    const uint8_t r[2] = {6, 3}, r2[2] = {7, 1};
     c->QueueFeatureReport(r, 2);
-    c->QueueFeatureReport(r, 2);
+    c->QueueFeatureReport(r2, 2);
     std::this_thread::sleep_for(50ms); // the writer is inside the send now
     const auto t0 = std::chrono::steady_clock::now();
     c->Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms);
-    rsx.unstall(); // the abandoned writer finishes on its own
-    EXPECT_TRUE(rsx.wait_outputs(2));
-    ASSERT_TRUE(WaitFor([&] { return c->Stats().sent == 2; }));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 100ms);
+    // The abandoned writer finishes its send on its own; the unit held it, so the report
+    // behind it is dropped rather than held as long again.
+    rsx.unstall();
+    EXPECT_TRUE(rsx.wait_outputs(1));
+    ASSERT_TRUE(WaitFor([&] { return c->Stats().sent == 1 && c->Stats().dropped == 1; }));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// One unit over its hidraw node: reader, bounded outgoing queue and writer.
+// One unit over its hidraw node: the reader, and the write handle behind the shared outgoing queue.
 #include "hidraw_transport.h"
 
 #include <fcntl.h>
@@ -16,12 +16,6 @@ namespace qddev {
 
 namespace {
 
-constexpr size_t kDefaultQueueLimit = 25;
-constexpr auto kFirstRetryDelay = std::chrono::milliseconds(20);
-constexpr auto kMaxRetryDelay = std::chrono::milliseconds(1000);
-// How long Stop waits for a writer stuck in a send the unit never answers.
-constexpr auto kWriterStopWait = std::chrono::milliseconds(1000);
-
 bool SendReport(int fd, const uint8_t* data, size_t len, bool feature) {
     if (feature) return ::ioctl(fd, HIDIOCSFEATURE(len), data) >= 0;
     ssize_t n;
@@ -31,205 +25,27 @@ bool SendReport(int fd, const uint8_t* data, size_t len, bool feature) {
     return n == static_cast<ssize_t>(len);
 }
 
-} // namespace
-
-// The unit's outgoing reports and its writer. Shared between the connection and the
-// writer thread, so a writer stuck inside a send can be left behind by Stop.
-class OutgoingQueue {
+// The writer's own handle on the node, reopened after every failed send.
+class HidrawWriter final : public ReportWriter {
   public:
-    struct Slot {
-        uint16_t len = 0;
-        bool feature = false;
-        uint8_t bytes[kMaxReportLen];
-    };
-
-    explicit OutgoingQueue(std::string devnode) : devnode_(std::move(devnode)) {
-        ring_.resize(kDefaultQueueLimit);
+    explicit HidrawWriter(std::string devnode) : devnode_(std::move(devnode)) {}
+    ~HidrawWriter() override { Close(); }
+    bool Open() override {
+        fd_ = ::open(devnode_.c_str(), O_RDWR | O_CLOEXEC);
+        return fd_ >= 0;
     }
-
-    // Never waits for the unit. A full queue discards the report.
-    void Offer(const uint8_t* data, size_t len, bool feature) {
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            if (count_ >= limit_) {
-                ++stats_.discarded;
-                return;
-            }
-            Slot& s = ring_[(head_ + count_) % ring_.size()];
-            s.len = static_cast<uint16_t>(len);
-            s.feature = feature;
-            std::memcpy(s.bytes, data, len);
-            ++count_;
-            if (count_ > stats_.highest) stats_.highest = count_;
-        }
-        cv_.notify_one();
+    bool Send(const uint8_t* data, size_t len, bool feature) override {
+        return SendReport(fd_, data, len, feature);
     }
-
-    void SetLimit(size_t limit) {
-        if (limit == 0) limit = 1;
-        std::lock_guard<std::mutex> lock(mu_);
-        if (limit > ring_.size()) {
-            // Grow in order, head first; the writer only ever pops the head.
-            std::vector<Slot> grown(limit);
-            for (size_t k = 0; k < count_; ++k)
-                grown[k] = ring_[(head_ + k) % ring_.size()];
-            ring_.swap(grown);
-            head_ = 0;
-        }
-        limit_ = limit;
-    }
-
-    WriterStats Stats() const {
-        std::lock_guard<std::mutex> lock(mu_);
-        WriterStats s = stats_;
-        s.pending = count_;
-        return s;
-    }
-
-    void RequestStop() {
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            stop_ = true;
-        }
-        cv_.notify_all();
-    }
-
-    bool WaitFinished(std::chrono::milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(mu_);
-        return done_cv_.wait_for(lock, timeout, [&] { return finished_; });
-    }
-
-    void Run() {
-        int fd = -1;
-        auto delay = kFirstRetryDelay;
-        Slot slot;
-        std::unique_lock<std::mutex> lock(mu_);
-        while (!stop_) {
-            if (count_ == 0) {
-                cv_.wait(lock, [&] { return stop_ || count_ > 0; });
-                continue;
-            }
-            lock.unlock();
-            if (fd < 0) fd = ::open(devnode_.c_str(), O_RDWR | O_CLOEXEC);
-            lock.lock();
-            if (fd < 0) {
-                ++stats_.open_failures;
-                Pause(lock, delay);
-                continue;
-            }
-            slot = ring_[head_];
-            lock.unlock();
-            const bool ok = SendReport(fd, slot.bytes, slot.len, slot.feature);
-            lock.lock();
-            if (ok) {
-                PopHead();
-                ++stats_.sent;
-                delay = kFirstRetryDelay;
-            } else {
-                // Keep the report at the head and reopen before trying it again;
-                // paced so that a unit that went away does not cost a spinning core.
-                ++stats_.send_failures;
-                ::close(fd);
-                fd = -1;
-                Pause(lock, delay);
-            }
-        }
-        // Last pass: every pending report gets one attempt, failures are dropped.
-        while (count_ > 0) {
-            slot = ring_[head_];
-            PopHead();
-            lock.unlock();
-            if (fd < 0) fd = ::open(devnode_.c_str(), O_RDWR | O_CLOEXEC);
-            const bool ok = fd >= 0 && SendReport(fd, slot.bytes, slot.len, slot.feature);
-            lock.lock();
-            if (ok) {
-                ++stats_.sent;
-            } else {
-                ++stats_.dropped;
-                if (fd < 0) { // the unit is gone: nothing else will go through either
-                    stats_.dropped += count_;
-                    count_ = 0;
-                }
-            }
-        }
-        if (fd >= 0) ::close(fd);
-        finished_ = true;
-        done_cv_.notify_all();
+    void Close() override {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
     }
 
   private:
-    void PopHead() {
-        head_ = (head_ + 1) % ring_.size();
-        --count_;
-    }
-    void Pause(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds& delay) {
-        cv_.wait_for(lock, delay, [&] { return stop_; });
-        delay = std::min(delay * 2, kMaxRetryDelay);
-    }
-
     const std::string devnode_;
-    mutable std::mutex mu_;
-    std::condition_variable cv_;
-    std::condition_variable done_cv_;
-    std::vector<Slot> ring_;
-    size_t head_ = 0;
-    size_t count_ = 0;
-    size_t limit_ = kDefaultQueueLimit;
-    bool stop_ = false;
-    bool finished_ = false;
-    WriterStats stats_;
+    int fd_ = -1;
 };
-
-namespace {
-
-// Writers that were still inside a send when their unit was stopped. Their code lives in
-// this library, and the library may be unloaded soon after QDDev_Terminate (the plug-in
-// is unloaded): so they are kept here and joined when the library's static objects go,
-// at unload or exit. A stalled USB transfer fails within the kernel's 5 s control
-// timeout, so the wait is bounded.
-constexpr auto kUnloadWait = std::chrono::milliseconds(6000);
-
-class LeftBehindWriters {
-  public:
-    ~LeftBehindWriters() {
-        const auto deadline = std::chrono::steady_clock::now() + kUnloadWait;
-        std::lock_guard<std::mutex> lock(mu_);
-        for (Entry& e : entries_) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (e.queue->WaitFinished(std::max(left, std::chrono::milliseconds(0))))
-                e.thread.join();
-            else
-                e.thread.detach(); // stuck beyond any transfer timeout: nothing else to do
-        }
-    }
-    void Add(std::shared_ptr<OutgoingQueue> queue, std::thread thread) {
-        std::lock_guard<std::mutex> lock(mu_);
-        // Forget the ones that have finished meanwhile.
-        for (auto it = entries_.begin(); it != entries_.end();) {
-            if (it->queue->WaitFinished(std::chrono::milliseconds(0))) {
-                it->thread.join();
-                it = entries_.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        entries_.push_back(Entry{std::move(queue), std::move(thread)});
-    }
-
-  private:
-    struct Entry {
-        std::shared_ptr<OutgoingQueue> queue;
-        std::thread thread;
-    };
-    std::mutex mu_;
-    std::vector<Entry> entries_;
-};
-
-LeftBehindWriters& LeftBehind() {
-    static LeftBehindWriters writers;
-    return writers;
-}
 
 } // namespace
 
@@ -265,16 +81,13 @@ std::unique_ptr<HidrawConnection> HidrawConnection::Open(const char* devnode, co
     // Room for the largest input report plus the ID byte we add when the unit sends none.
     c->inbuf_.assign(static_cast<size_t>(c->caps_.input_len) + 1, 0);
 
-    c->out_ = std::make_shared<OutgoingQueue>(c->devnode_);
-    std::shared_ptr<OutgoingQueue> out = c->out_;
-    c->writer_ = std::thread([out] { out->Run(); });
+    c->out_ = std::make_unique<OutgoingQueue>(std::make_unique<HidrawWriter>(c->devnode_));
     return c;
 }
 
 HidrawConnection::~HidrawConnection() {
     Stop();
     if (reader_.joinable()) reader_.detach(); // only when Stop ran on the reader itself
-    if (writer_.joinable()) writer_.detach();
     if (fd_ >= 0) ::close(fd_);
     if (wake_fd_ >= 0) ::close(wake_fd_);
 }
@@ -296,6 +109,10 @@ uint32_t HidrawConnection::QueueOutputReport(const uint8_t* data, size_t len) {
 
 void HidrawConnection::SetQueueLimit(size_t max_pending) {
     if (out_) out_->SetLimit(max_pending);
+}
+
+void HidrawConnection::SetReplaceRule(const ReplaceRule& rule) {
+    if (out_) out_->SetReplaceRule(rule);
 }
 
 WriterStats HidrawConnection::Stats() const {
@@ -342,32 +159,29 @@ void HidrawConnection::ReadLoop() {
         if (got > 0) {
             buf[0] = offset ? 0 : buf[0];
             if (!stopping_.load()) sink_->ReportReceived(buf, static_cast<size_t>(got) + offset);
-        } else if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
-            continue;
+        } else if (got == 0 || errno == EAGAIN || errno == EINTR) {
+            continue; // an empty report is no sign of removal (hidraw reports that with EIO)
         } else {
             gone_.store(true); // EIO/ENODEV: the unit was unplugged
         }
     }
 }
 
-void HidrawConnection::Stop() {
-    std::lock_guard<std::mutex> lock(stop_mu_);
-    if (stopped_.exchange(true)) return;
-    stopping_.store(true);
+void HidrawConnection::RequestStop() {
+    if (stopping_.exchange(true)) return;
     const uint64_t one = 1;
     if (::write(wake_fd_, &one, sizeof one) < 0) {
         // eventfd writes only fail on overflow; the reader also checks stopping_.
     }
+    if (out_) out_->RequestStop();
+}
+
+void HidrawConnection::Stop() {
+    std::lock_guard<std::mutex> lock(stop_mu_);
+    if (stopped_.exchange(true)) return;
+    RequestStop();
     if (reader_.joinable() && reader_.get_id() != std::this_thread::get_id()) reader_.join();
-    if (out_) {
-        out_->RequestStop();
-        // A unit that never answers a send must not hold up the caller: the writer
-        // then finishes (and drops its reports) on its own.
-        if (out_->WaitFinished(kWriterStopWait))
-            writer_.join();
-        else
-            LeftBehind().Add(out_, std::move(writer_));
-    }
+    if (out_) out_->Stop();
 }
 
 } // namespace qddev

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "hid_transport.h"
+#include "outgoing_queue.h"
 #include "report_descriptor.h"
 
 #include <atomic>
@@ -25,20 +26,6 @@ struct udev_monitor;
 namespace qddev {
 
 constexpr uint16_t kQuandelVendorId = 0x3A5C;
-constexpr size_t kMaxReportLen = 256; // largest report a caller may queue or read
-
-// What the writer has done, for diagnostics and tests.
-struct WriterStats {
-    uint64_t sent = 0;          // reports the unit accepted
-    uint64_t send_failures = 0; // sends that failed (the report was kept)
-    uint64_t open_failures = 0; // failed (re)opens of the node
-    uint64_t discarded = 0;     // reports dropped because the queue was full
-    uint64_t dropped = 0;       // reports dropped at stop
-    size_t pending = 0;
-    size_t highest = 0; // most reports ever pending at once
-};
-
-class OutgoingQueue;
 
 class HidrawConnection final : public HidConnection {
   public:
@@ -50,8 +37,10 @@ class HidrawConnection final : public HidConnection {
     uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override;
     uint32_t QueueOutputReport(const uint8_t* data, size_t len) override;
     void SetQueueLimit(size_t max_pending) override;
+    void SetReplaceRule(const ReplaceRule& rule) override;
     int GetFeatureReport(uint8_t* data, size_t len) override;
     void StartInput(InputSink* sink) override;
+    void RequestStop() override;
     void Stop() override;
 
     const ReportCaps& Caps() const { return caps_; }
@@ -80,8 +69,7 @@ class HidrawConnection final : public HidConnection {
     std::atomic<bool> gone_{false};
     std::atomic<uint64_t> read_calls_{0};
     std::mutex stop_mu_;
-    std::shared_ptr<OutgoingQueue> out_; // shared with the writer thread
-    std::thread writer_;
+    std::unique_ptr<OutgoingQueue> out_;
 };
 
 class HidrawPlatform final : public HidPlatform {
