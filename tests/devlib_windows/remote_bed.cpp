@@ -87,6 +87,10 @@ void RemoteBed::Release(int unit, int sw) {
     Call(Args(unit, "release", sw));
 }
 
+void RemoteBed::Lever(int unit, int n, uint8_t position) {
+    Call(Args(unit, "lever", n, position));
+}
+
 void RemoteBed::SendRaw(int unit, const std::vector<uint8_t>& report) {
     Call("raw " + std::to_string(unit) + " " + Hex(report));
 }

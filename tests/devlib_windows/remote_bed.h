@@ -36,6 +36,7 @@ class RemoteBed {
     static void Turn(int unit, int encoder, int steps);
     static void Press(int unit, int sw);
     static void Release(int unit, int sw);
+    static void Lever(int unit, int n, uint8_t position);
     static void SendRaw(int unit, const std::vector<uint8_t>& report);
 
     static std::vector<RemoteSent> Outputs(int unit);

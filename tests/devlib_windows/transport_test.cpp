@@ -5,6 +5,15 @@
 #include "transport_sinks.h"
 #include "win_hid_transport.h"
 
+// clang-format off: the SetupAPI and HID headers need the types of windows.h first
+#include <windows.h>
+#include <setupapi.h>
+#include <shlwapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+// clang-format on
+
 #include <future>
 
 namespace qdtest {
@@ -14,7 +23,28 @@ using RecordingHotplug = RecordingHotplugOf<qddev::WinHidConnection>;
 using Bed = RemoteBed;
 
 // Arrivals travel udev -> winebus -> hidclass -> window message: slower than on Linux.
-constexpr auto kArrival = 5000ms;
+constexpr auto kArrival = 10000ms;
+
+// Interfaces of the vendor that wine lists as present.
+size_t PresentUnits() {
+    GUID hid;
+    ::HidD_GetHidGuid(&hid);
+    HDEVINFO set = ::SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return 0;
+    size_t n = 0;
+    SP_DEVICE_INTERFACE_DATA itf{};
+    itf.cbSize = sizeof itf;
+    for (DWORD i = 0; ::SetupDiEnumDeviceInterfaces(set, nullptr, &hid, i, &itf); ++i) {
+        alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_A) char storage[sizeof(DWORD) + 512] = {};
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage);
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+        if (::SetupDiGetDeviceInterfaceDetailA(set, &itf, detail, sizeof storage, nullptr, nullptr) &&
+            ::StrStrIA(detail->DevicePath, "vid_3a5c"))
+            ++n;
+    }
+    ::SetupDiDestroyDeviceInfoList(set);
+    return n;
+}
 
 class WinTransport : public ::testing::Test {
   protected:
@@ -25,19 +55,18 @@ class WinTransport : public ::testing::Test {
         if (platform) platform->Stop();
         hotplug.arrived.clear(); // stops every connection before the units go
         platform.reset();
-        if (Bed::Available()) Bed::UnplugAll();
+        if (!Bed::Available()) return;
+        // The next test starts once wine has seen every unit go.
+        Bed::UnplugAll();
+        if (!WaitFor([] { return PresentUnits() == 0; }, kArrival))
+            std::printf("note: wine still lists %zu units\n", PresentUnits());
     }
     // Starts once the units plugged so far are visible to wine.
     void Start(size_t present = 0, std::chrono::milliseconds wakeup = 5000ms) {
-        for (int tries = 0;; ++tries) {
-            platform = std::make_unique<qddev::WinHidPlatform>();
-            platform->SetWakeupInterval(wakeup);
-            ASSERT_TRUE(platform->Start(&hotplug));
-            if (hotplug.arrivals() >= present || tries * 100ms >= kArrival) break;
-            platform->Stop();
-            hotplug.arrived.clear();
-            std::this_thread::sleep_for(100ms);
-        }
+        EXPECT_TRUE(WaitFor([&] { return PresentUnits() >= present; }, kArrival));
+        platform = std::make_unique<qddev::WinHidPlatform>();
+        platform->SetWakeupInterval(wakeup);
+        ASSERT_TRUE(platform->Start(&hotplug));
     }
     qddev::WinHidConnection* ConnOf(uint16_t product_id) {
         std::lock_guard<std::mutex> lock(hotplug.mu);
@@ -73,25 +102,6 @@ TEST_F(WinTransport, EnumeratesOnlyTheVendorsUnitsWithTheirIdentity) {
     EXPECT_EQ(i.feature_report_len, 8);
     EXPECT_NE(r.location, 0);
     EXPECT_NE(r.location, i.location);
-}
-
-TEST_F(WinTransport, EveryModelPresentsItsReportsAndState) {
-    for (int type : SupportedTypes())
-        Bed::Plug(type);
-    Start(SupportedTypes().size());
-    ASSERT_EQ(hotplug.arrivals(), SupportedTypes().size());
-    for (auto& conn : hotplug.arrived) {
-        const qddev::HidInfo& info = conn->Info();
-        const ModelLayout& m = *LayoutOf(info.product_id - 0x0100);
-        SCOPED_TRACE(m.name);
-        EXPECT_EQ(info.input_report_len, m.input_len);
-        EXPECT_EQ(info.output_report_len, m.output_len);
-        if (m.state_id) {
-            uint8_t state[16] = {m.state_id};
-            EXPECT_EQ(conn->GetFeatureReport(state, m.state_len), m.state_len);
-            EXPECT_EQ(state[0], m.state_id);
-        }
-    }
 }
 
 TEST_F(WinTransport, HotplugArrivalAndRemovalCarryTheSameLocation) {
@@ -153,75 +163,85 @@ TEST_F(WinTransport, InputArrivesInOrderOneReportPerRead) {
     }
     // Without report IDs Windows puts 0 in byte 0, as the transport promises.
     EXPECT_EQ(t->Info().input_report_len, 8);
-    Bed::SendRaw(thq, {0, 0, 0, 0, 0, 0xAB, 0});
+    Bed::Lever(thq, 6, 0xAB);
     ASSERT_TRUE(WaitFor([&] { return tin.count() == 1; }, kArrival));
     std::lock_guard<std::mutex> lock(tin.mu);
     EXPECT_EQ(tin.reports[0], (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xAB, 0}));
 }
 
-TEST_F(WinTransport, FeatureReportsAndOutputWritesReachTheUnitByteForByte) {
+// One unit per test where it can: wine's bus misses arrivals and removals that come close
+// together (qdwinebed paces them), and a missed removal would leave a unit for the next test.
+TEST_F(WinTransport, FeatureReportsReachTheUnitByteForByteAndReadBack) {
     const int rsx = Bed::Plug(5);
-    const int anp = Bed::Plug(18);
-    Start(2);
-    qddev::WinHidConnection* crsx = ConnOf(0x0105);
-    qddev::WinHidConnection* canp = ConnOf(0x0112);
-    ASSERT_NE(crsx, nullptr);
-    ASSERT_NE(canp, nullptr);
+    Start(1);
+    qddev::WinHidConnection* c = ConnOf(0x0105);
+    ASSERT_NE(c, nullptr);
     const uint8_t left[7] = {3, 0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d};
     const uint8_t bright[2] = {6, 9};
-    EXPECT_EQ(crsx->QueueFeatureReport(left, sizeof left), 0u);
-    EXPECT_EQ(crsx->QueueFeatureReport(bright, sizeof bright), 0u);
-    const uint8_t lamp[5] = {2, 6, 100, 100, 1};
-    EXPECT_EQ(canp->QueueOutputReport(lamp, sizeof lamp), 0u);
+    EXPECT_EQ(c->QueueFeatureReport(left, sizeof left), 0u);
+    EXPECT_EQ(c->QueueFeatureReport(bright, sizeof bright), 0u);
     ASSERT_TRUE(Bed::WaitOutputs(rsx, 2));
-    ASSERT_TRUE(Bed::WaitOutputs(anp, 1));
     EXPECT_EQ(Bed::Outputs(rsx), (std::vector<RemoteSent>{{true, {left, left + 7}}, {true, {6, 9}}}));
-    EXPECT_EQ(Bed::Outputs(anp), (std::vector<RemoteSent>{{false, {2, 6, 100, 100, 1}}}));
     EXPECT_EQ(Bed::Feature(rsx, 6), (std::vector<uint8_t>{6, 9}));
 
     // Feature reads: the state report mirrors the controls; a stored report reads back.
     Bed::Press(rsx, 2);
     uint8_t state[4] = {8};
-    EXPECT_EQ(crsx->GetFeatureReport(state, sizeof state), 4);
+    EXPECT_EQ(c->GetFeatureReport(state, sizeof state), 4);
     EXPECT_EQ(state[3], 0x02);
     uint8_t b[2] = {6};
-    EXPECT_EQ(crsx->GetFeatureReport(b, sizeof b), 2);
+    EXPECT_EQ(c->GetFeatureReport(b, sizeof b), 2);
     EXPECT_EQ(b[1], 9);
     uint8_t unknown[4] = {0x42};
-    EXPECT_EQ(crsx->GetFeatureReport(unknown, sizeof unknown), -1);
-    EXPECT_EQ(crsx->GetFeatureReport(nullptr, 4), -1);
+    EXPECT_EQ(c->GetFeatureReport(unknown, sizeof unknown), -1);
+    EXPECT_EQ(c->GetFeatureReport(nullptr, 4), -1);
+}
+
+TEST_F(WinTransport, OutputWritesReachTheUnitByteForByte) {
+    const int anp = Bed::Plug(18);
+    Start(1);
+    qddev::WinHidConnection* c = ConnOf(0x0112);
+    ASSERT_NE(c, nullptr);
+    const uint8_t lamp[5] = {2, 6, 100, 100, 1};
+    const uint8_t dark[5] = {2, 1, 0, 0, 0};
+    EXPECT_EQ(c->QueueOutputReport(lamp, sizeof lamp), 0u);
+    EXPECT_EQ(c->QueueOutputReport(dark, sizeof dark), 0u);
+    ASSERT_TRUE(Bed::WaitOutputs(anp, 2));
+    EXPECT_EQ(Bed::Outputs(anp), (std::vector<RemoteSent>{{false, {2, 6, 100, 100, 1}}, {false, {2, 1, 0, 0, 0}}}));
 }
 
 TEST_F(WinTransport, FullQueueDiscardsWithoutBlockingAndKeepsOrder) {
-    const int rsx = Bed::Plug(5);
-    const int iob = Bed::Plug(19);
-    Start(2);
     struct Case {
-        int unit;
-        qddev::WinHidConnection* conn;
+        int type;
+        uint16_t product_id;
         size_t limit;
         bool feature;
-    } cases[] = {{rsx, ConnOf(0x0105), 25, true}, {iob, ConnOf(0x0113), 100, false}};
-    for (Case& k : cases) {
+    } cases[] = {{5, 0x0105, 25, true}, {19, 0x0113, 100, false}};
+    for (const Case& k : cases) {
         SCOPED_TRACE(k.limit);
-        ASSERT_NE(k.conn, nullptr);
-        k.conn->SetQueueLimit(k.limit);
-        Bed::Stall(k.unit);
+        TearDown();
+        const int unit = Bed::Plug(k.type);
+        Start(1);
+        qddev::WinHidConnection* c = ConnOf(k.product_id);
+        ASSERT_NE(c, nullptr);
+        c->SetQueueLimit(k.limit);
+        Bed::Stall(unit);
         const auto t0 = std::chrono::steady_clock::now();
         for (size_t n = 0; n <= k.limit; ++n) {
             uint8_t r[7] = {static_cast<uint8_t>(k.feature ? 3 : 2), static_cast<uint8_t>(n)};
-            const uint32_t rc = k.feature ? k.conn->QueueFeatureReport(r, 7) : k.conn->QueueOutputReport(r, 7);
+            const uint32_t rc = k.feature ? c->QueueFeatureReport(r, 7) : c->QueueOutputReport(r, 7);
             EXPECT_EQ(rc, 0u);
         }
         EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms); // a blocking call would hang here
-        // The writer holds one report inside the stalled send: the queue keeps the rest.
-        EXPECT_GE(k.conn->Stats().discarded, 1u);
-        EXPECT_LE(k.conn->Stats().discarded, 2u);
-        EXPECT_EQ(k.conn->Stats().highest, k.limit);
-        const size_t expected = k.limit + 1 - k.conn->Stats().discarded;
-        Bed::Unstall(k.unit);
-        ASSERT_TRUE(Bed::WaitOutputs(k.unit, expected, 10000ms));
-        std::vector<RemoteSent> out = Bed::Outputs(k.unit);
+        // The writer may hold the first report inside the stalled send already.
+        const qddev::WriterStats s = c->Stats();
+        EXPECT_GE(s.discarded, 1u);
+        EXPECT_LE(s.discarded, 2u);
+        EXPECT_EQ(s.highest, k.limit);
+        const size_t expected = k.limit + 1 - s.discarded;
+        Bed::Unstall(unit);
+        ASSERT_TRUE(Bed::WaitOutputs(unit, expected, 10000ms));
+        std::vector<RemoteSent> out = Bed::Outputs(unit);
         ASSERT_EQ(out.size(), expected);
         for (size_t n = 0; n < expected; ++n)
             EXPECT_EQ(out[n].bytes[1], n);
@@ -318,6 +338,26 @@ TEST_F(WinTransport, StopReturnsWhileTheUnitHoldsASend) {
     Bed::Unstall(rsx); // the abandoned writer finishes on its own
     EXPECT_TRUE(Bed::WaitOutputs(rsx, 2));
     ASSERT_TRUE(WaitFor([&] { return c->Stats().sent == 2; }, kArrival));
+}
+
+// Last: with this many units wine does not always take them all away again.
+TEST_F(WinTransport, EveryModelPresentsItsReportsAndState) {
+    for (int type : SupportedTypes())
+        Bed::Plug(type);
+    Start(SupportedTypes().size());
+    ASSERT_EQ(hotplug.arrivals(), SupportedTypes().size());
+    for (auto& conn : hotplug.arrived) {
+        const qddev::HidInfo& info = conn->Info();
+        const ModelLayout& m = *LayoutOf(info.product_id - 0x0100);
+        SCOPED_TRACE(m.name);
+        EXPECT_EQ(info.input_report_len, m.input_len);
+        EXPECT_EQ(info.output_report_len, m.output_len);
+        if (m.state_id) {
+            uint8_t state[16] = {m.state_id};
+            EXPECT_EQ(conn->GetFeatureReport(state, m.state_len), m.state_len);
+            EXPECT_EQ(state[0], m.state_id);
+        }
+    }
 }
 
 } // namespace

@@ -18,11 +18,14 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr char kCommandMark[] = "@qd ";
+// Pause after each plug and unplug (see unplug-all).
+constexpr auto kSettle = std::chrono::milliseconds(250);
 const char* const kWine64 = "/usr/lib/wine/wine64";
 const char* const kWineServer = "/usr/lib/wine/wineserver";
 
@@ -84,6 +87,7 @@ class Bed {
             opt.no_report_ids = no_ids != 0;
             if (serial != "-") opt.serial = serial;
             tb_.plug(type, opt);
+            std::this_thread::sleep_for(kSettle);
             return "ok " + std::to_string(tb_.units().size() - 1);
         }
         if (cmd == "foreign") {
@@ -93,8 +97,12 @@ class Bed {
             return "ok";
         }
         if (cmd == "unplug-all") {
-            for (const auto& u : tb_.units())
-                if (u->plugged()) u->unplug();
+            // One at a time: wine's bus misses arrivals and removals that come close together.
+            for (const auto& u : tb_.units()) {
+                if (!u->plugged()) continue;
+                u->unplug();
+                std::this_thread::sleep_for(kSettle);
+            }
             return "ok";
         }
         size_t index = 0;
@@ -111,6 +119,9 @@ class Bed {
         } else if (cmd == "release") {
             in >> a;
             u.release(a);
+        } else if (cmd == "lever") {
+            in >> a >> b;
+            u.lever(a, static_cast<uint8_t>(b));
         } else if (cmd == "raw") {
             std::string hex;
             in >> hex;
