@@ -13,7 +13,7 @@ UNITS      ?=
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
-                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
+                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri python3
 
 .PHONY: all deps deps-windows windows-configure configure build run test test-asan bench package clean windows test-windows
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "modules/avionics_util.h"
-#include "plugin/custom_datarefs.h"
-#include "qddev.h"
+#include "simlink/custom_datarefs.h"
+#include "devlib/include/qddev.h"
 #include "simlink/avionic.h"
 
 using namespace drav_modutil;
@@ -284,3 +284,85 @@ void QDNDC_Module::Clear() {
     lastButtons = 0;
     lastSelectors = 0;
 }
+
+// Default functions of the numbered keys, used by registration and shown by the dialog.
+const char* const kAPXDefaults[24] = {"AP_VNAV",
+                                    "AP_LNAV",
+                                    "AP_MASTER",
+                                    "AP_MASTER",
+                                    "AP_AUTOTHROTTLE",
+                                    "AP_IAS_MACH_SEL",
+                                    "NADA",
+                                    "AP_LNAV",
+                                    "NADA",
+                                    "NADA",
+                                    "NADA",
+                                    "NADA",
+                                    "NADA",
+                                    "APX_ALT_KNOB",
+                                    "AP_FLIGHT_DIR",
+                                    "NADA",
+                                    "AP_IAS_HOLD",
+                                    "AP_FLCH",
+                                    "AP_HDG_HOLD",
+                                    "AP_APPR_HOLD",
+                                    "AP_ALT_HOLD",
+                                    "AP_VS_HOLD",
+                                    "AP_DISENGAGE",
+                                    "AP_FLIGHT_DIR"};
+const char* const kAPXx737Defaults[24] = {"AP_VNAV",
+                                        "AP_LNAV",
+                                        "AP_CMD_A",
+                                        "AP_CMD_B",
+                                        "AP_AUTOTHROTTLE",
+                                        "AP_IAS_MACH_SEL",
+                                        "AP_SPDINV",
+                                        "AP_VORLOC",
+                                        "AP_ALTINV",
+                                        "NADA",
+                                        "NADA",
+                                        "NADA",
+                                        "NADA",
+                                        "NADA",
+                                        "AP_FLIGHT_DIR",
+                                        "AP_THRUST_N1",
+                                        "AP_IAS_HOLD",
+                                        "AP_FLCH",
+                                        "AP_HDG_HOLD",
+                                        "AP_APPR_HOLD",
+                                        "AP_ALT_HOLD",
+                                        "AP_VS_HOLD",
+                                        "AP_DISENGAGE",
+                                        "AP_RIGHT_FLIGHT_DIR"};
+const char* const kAPXKnobDefaults[6] = {"AP_NAV_COURSE_ADJ", "AP_SPEED_ADJ",      "AP_HEADING_ADJ",
+                                        "AP_ALTITUDE_ADJ",   "AP_VERT_SPEED_ADJ", "AP_NAV_COURSE_ADJ"};
+const char* const kAPXx737KnobDefaults[6] = {
+    "OBS1", "AP_SPEED_ADJ", "AP_HEADING_ADJ", "AP_ALTITUDE_ADJ", "AP_VERT_SPEED_ADJ", "OBS2"};
+const char* const kNDCDefaults[27] = {"",
+                                    "EFIS_SYM_NDB",
+                                    "EFIS_SYM_VOR",
+                                    "EFIS_SYM_ARPT",
+                                    "EFIS_SYM_WPT",
+                                    "EFIS_SYM_TCAS",
+                                    "EFIS_SYM_WXR",
+                                    "NADA",
+                                    "EFIS_ADF_SEL1",
+                                    "EFIS_VOR_SEL1",
+                                    "EFIS_ADF_SEL2",
+                                    "EFIS_VOR_SEL2",
+                                    "NADA",
+                                    "NADA",
+                                    "ALTIMETER_SET_STD",
+                                    "METRIC_PRESSURE",
+                                    "EFIS_ND_MODE_APP",
+                                    "EFIS_ND_MODE_VOR",
+                                    "EFIS_ND_MODE_MAP",
+                                    "EFIS_ND_MODE_PLAN",
+                                    "EFIS_ND_RANGE_10NM",
+                                    "EFIS_ND_RANGE_20NM",
+                                    "EFIS_ND_RANGE_40NM",
+                                    "EFIS_ND_RANGE_80NM",
+                                    "EFIS_ND_RANGE_160NM",
+                                    "EFIS_ND_RANGE_320NM",
+                                    "EFIS_ND_RANGE_640NM"};
+const char* const kNDCKnobDefaults[2] = {"DECISION_HEIGHT", "ALTIMETER"};

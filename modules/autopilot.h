@@ -119,3 +119,13 @@ class QDNDC_Module : public QD_Abstract_Module {
     unsigned char leftPosition = 0;
     unsigned char rightPosition = 0;
 };
+
+// Default functions of the numbered keys (index = key number - 1, or - 25 / - 28 for the
+// knobs), shared by registration and the dialog; the x737 sets replace the APX's with the
+// add-on's commands.
+extern const char* const kAPXDefaults[24];
+extern const char* const kAPXKnobDefaults[6];
+extern const char* const kAPXx737Defaults[24];
+extern const char* const kAPXx737KnobDefaults[6];
+extern const char* const kNDCDefaults[27];
+extern const char* const kNDCKnobDefaults[2];

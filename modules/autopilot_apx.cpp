@@ -3,9 +3,9 @@
 
 #include "modules/autopilot.h"
 #include "modules/avionics_util.h"
-#include "plugin/custom_datarefs.h"
-#include "plugin/sdk_binding.h"
-#include "qddev.h"
+#include "simlink/custom_datarefs.h"
+#include "core/sdk_binding.h"
+#include "devlib/include/qddev.h"
 #include "simlink/avionic.h"
 
 using namespace drav_modutil;

@@ -4,10 +4,11 @@
 #include <cstring>
 
 #include "modules/avionics_util.h"
-#include "plugin/custom_datarefs.h"
-#include "plugin/log.h"
-#include "qddev.h"
+#include "simlink/custom_datarefs.h"
+#include "core/log.h"
+#include "devlib/include/qddev.h"
 #include "simlink/avionic.h"
+#include "simlink/value_lists.h"
 
 using namespace drav_modutil;
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/globals.h"
-#include "plugin/log.h"
+#include "core/globals.h"
+#include "core/log.h"
 
 namespace drav_modutil {
 

@@ -153,3 +153,7 @@ class QDSSM_Module : public QD_Abstract_Module {
   private:
     void StartEngine(int engine, int value);
 };
+
+// Default functions of the QD-ECP's numbered keys (index = key number - 1), shared by
+// registration and the dialog.
+extern const char* const kECPDefaults[20];

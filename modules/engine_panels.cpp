@@ -2,9 +2,9 @@
 #include "engine.h"
 
 #include "devlib/include/qddev.h"
-#include "plugin/custom_datarefs.h"
-#include "plugin/log.h"
-#include "plugin/sdk_binding.h"
+#include "simlink/custom_datarefs.h"
+#include "core/log.h"
+#include "core/sdk_binding.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
 #include "gear_trim.h"
 
 #include "devlib/include/qddev.h"
-#include "plugin/custom_datarefs.h"
-#include "plugin/globals.h"
-#include "plugin/log.h"
+#include "simlink/custom_datarefs.h"
+#include "core/globals.h"
+#include "core/log.h"
 
 #include "XPLMDataAccess.h"
 

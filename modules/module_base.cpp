@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/log.h"
+#include "core/log.h"
 
 #include "simlink/avionic.h"
 #include "simlink/simlink_table.h"

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "plugin/globals.h"
+#include "core/globals.h"
 #include "simlink/catalogue.h"
 #include "simlink/fly_subsystem.h"
 

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "devlib/include/qddev.h"
-#include "plugin/custom_datarefs.h"
-#include "plugin/log.h"
-#include "plugin/sdk_binding.h"
+#include "simlink/custom_datarefs.h"
+#include "core/log.h"
+#include "core/sdk_binding.h"
 #include "simlink/avionic.h"
 
 namespace {

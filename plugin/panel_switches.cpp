@@ -1,8 +1,8 @@
 #include "panel_switches.h"
 
-#include "dialog_state.h"
-#include "globals.h"
-#include "log.h"
+#include "ui/dialog_state.h"
+#include "core/globals.h"
+#include "core/log.h"
 
 #include "XPLMDataAccess.h"
 

@@ -1,10 +1,10 @@
 // The plug-in's entry points, flight loops, menu, banner window and messages.
-#include "custom_datarefs.h"
-#include "dialog_state.h"
-#include "globals.h"
-#include "log.h"
+#include "simlink/custom_datarefs.h"
+#include "ui/dialog_state.h"
+#include "core/globals.h"
+#include "core/log.h"
 #include "panel_switches.h"
-#include "settings.h"
+#include "core/settings.h"
 #include "unit_registry.h"
 #include "ui/config_dialog.h"
 

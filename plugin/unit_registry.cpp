@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "devlib/include/qddev.h"
-#include "globals.h"
-#include "log.h"
-#include "settings.h"
+#include "core/globals.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "core/settings.h"
 #include "simlink/avionic.h"
-#include "simlink/avionic_devlib_port.h"
+#include "avionic_devlib_port.h"
 #include "simlink/catalogue.h"
 #include "simlink/fly_subsystem.h"
 
@@ -26,6 +27,7 @@
 #include "modules/avionics.h"
 #include "modules/engine.h"
 #include "modules/gear_trim.h"
+#include "ui/config_dialog.h"
 
 QD_Last_Input g_QD_Last_Input;
 
@@ -352,108 +354,6 @@ const char* const kAPCDigitDefaults[] = {"AP_LNAV",         "AP_HDG_HOLD", "AP_A
 const char* const kAPCLetterDefaults[] = {"AP_NAV_COURSE_ADJ", "AP_HEADING_ADJ", "AP_SPEED_ADJ",
                                           "AP_VERT_SPEED_ADJ", "AP_ALTITUDE_ADJ"};
 } // namespace
-
-// Default functions of the numbered keys; the dialog shows the same defaults.
-const char* const kAPXDefaults[24] = {"AP_VNAV",
-                                    "AP_LNAV",
-                                    "AP_MASTER",
-                                    "AP_MASTER",
-                                    "AP_AUTOTHROTTLE",
-                                    "AP_IAS_MACH_SEL",
-                                    "NADA",
-                                    "AP_LNAV",
-                                    "NADA",
-                                    "NADA",
-                                    "NADA",
-                                    "NADA",
-                                    "NADA",
-                                    "APX_ALT_KNOB",
-                                    "AP_FLIGHT_DIR",
-                                    "NADA",
-                                    "AP_IAS_HOLD",
-                                    "AP_FLCH",
-                                    "AP_HDG_HOLD",
-                                    "AP_APPR_HOLD",
-                                    "AP_ALT_HOLD",
-                                    "AP_VS_HOLD",
-                                    "AP_DISENGAGE",
-                                    "AP_FLIGHT_DIR"};
-const char* const kAPXx737Defaults[] = {"AP_VNAV",
-                                        "AP_LNAV",
-                                        "AP_CMD_A",
-                                        "AP_CMD_B",
-                                        "AP_AUTOTHROTTLE",
-                                        "AP_IAS_MACH_SEL",
-                                        "AP_SPDINV",
-                                        "AP_VORLOC",
-                                        "AP_ALTINV",
-                                        "NADA",
-                                        "NADA",
-                                        "NADA",
-                                        "NADA",
-                                        "NADA",
-                                        "AP_FLIGHT_DIR",
-                                        "AP_THRUST_N1",
-                                        "AP_IAS_HOLD",
-                                        "AP_FLCH",
-                                        "AP_HDG_HOLD",
-                                        "AP_APPR_HOLD",
-                                        "AP_ALT_HOLD",
-                                        "AP_VS_HOLD",
-                                        "AP_DISENGAGE",
-                                        "AP_RIGHT_FLIGHT_DIR"};
-const char* const kAPXKnobDefaults[6] = {"AP_NAV_COURSE_ADJ", "AP_SPEED_ADJ",      "AP_HEADING_ADJ",
-                                        "AP_ALTITUDE_ADJ",   "AP_VERT_SPEED_ADJ", "AP_NAV_COURSE_ADJ"};
-const char* const kAPXx737KnobDefaults[] = {
-    "OBS1", "AP_SPEED_ADJ", "AP_HEADING_ADJ", "AP_ALTITUDE_ADJ", "AP_VERT_SPEED_ADJ", "OBS2"};
-const char* const kNDCDefaults[27] = {"",
-                                    "EFIS_SYM_NDB",
-                                    "EFIS_SYM_VOR",
-                                    "EFIS_SYM_ARPT",
-                                    "EFIS_SYM_WPT",
-                                    "EFIS_SYM_TCAS",
-                                    "EFIS_SYM_WXR",
-                                    "NADA",
-                                    "EFIS_ADF_SEL1",
-                                    "EFIS_VOR_SEL1",
-                                    "EFIS_ADF_SEL2",
-                                    "EFIS_VOR_SEL2",
-                                    "NADA",
-                                    "NADA",
-                                    "ALTIMETER_SET_STD",
-                                    "METRIC_PRESSURE",
-                                    "EFIS_ND_MODE_APP",
-                                    "EFIS_ND_MODE_VOR",
-                                    "EFIS_ND_MODE_MAP",
-                                    "EFIS_ND_MODE_PLAN",
-                                    "EFIS_ND_RANGE_10NM",
-                                    "EFIS_ND_RANGE_20NM",
-                                    "EFIS_ND_RANGE_40NM",
-                                    "EFIS_ND_RANGE_80NM",
-                                    "EFIS_ND_RANGE_160NM",
-                                    "EFIS_ND_RANGE_320NM",
-                                    "EFIS_ND_RANGE_640NM"};
-const char* const kNDCKnobDefaults[2] = {"DECISION_HEIGHT", "ALTIMETER"};
-const char* const kECPDefaults[20] = {"BATTERY_MASTER",
-                                    "ALTERNATOR_MASTER",
-                                    "AVIONICS_MASTER",
-                                    "FUEL_PUMP",
-                                    "CARB_HEAT",
-                                    "PITOT_HEAT",
-                                    "PANEL_LTS",
-                                    "BEACON_LTS",
-                                    "NAV_LTS",
-                                    "STROBE_LTS",
-                                    "TAXI_LTS",
-                                    "LANDING_LTS",
-                                    "ENG_ALL_COWL_FLAPS",
-                                    "LANDING_GEAR",
-                                    "ENG_ALL_MAGNETO_OFF",
-                                    "ENG_ALL_MAGNETO_LEFT",
-                                    "ENG_ALL_MAGNETO_RIGHT",
-                                    "ENG_ALL_MAGNETO",
-                                    "ENG_ALL_START",
-                                    "FLAPS_UP_DOWN"};
 
 namespace {
 const char* const kSSMDefaults[] = {"ENG_1_START",
@@ -902,6 +802,11 @@ void DRAV_DeviceLibraryInit() {
     QDDev_Init(nullptr);
     DRAV_SetBrightnessPort(&g_BrightnessPort);
     DRAV_SetAvionicsUnitLookup(FindAvionicsUnit);
+    DialogRegistryHooks hooks;
+    hooks.unit_count = of_get_DeviceCount;
+    hooks.register_unit = RegisterQDModule;
+    hooks.register_units_of_type = RegisterQDModulesOfType;
+    DRAV_SetDialogRegistryHooks(hooks);
 }
 
 void DRAV_DeviceLibraryTerminate() {

@@ -114,11 +114,3 @@ int of_GetAssignValues(const char* value, int* targetKind, int* targetUnit);
 
 // The input callback registered with the device library (device library's thread).
 bool InputCallback(tagQDDevHWType type, uint16_t unit, const void* data);
-
-// Default functions of the numbered keys (index = key number - 1, or - 25 / - 28 for the
-// knobs), shared by registration and the dialog.
-extern const char* const kAPXDefaults[24];
-extern const char* const kAPXKnobDefaults[6];
-extern const char* const kNDCDefaults[27];
-extern const char* const kNDCKnobDefaults[2];
-extern const char* const kECPDefaults[20];

@@ -1,6 +1,6 @@
 #include "simlink/avionic.h"
 
-#include "plugin/globals.h"
+#include "core/globals.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Tuning arithmetic: how one encoder step changes each kind of value.
-#include "plugin/globals.h"
+#include "core/globals.h"
 #include "simlink/avionic.h"
 
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "XPLMUtilities.h"
 #include "avionic.h"
 #include "fly_subsystem.h"
-#include "globals.h"
+#include "core/globals.h"
 #include "simlink_table_rows.h"
 
 using namespace simlink_table;

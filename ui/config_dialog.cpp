@@ -8,9 +8,10 @@
 #include "XPWidgets.h"
 #include "devlib/include/qddev.h"
 #include "function_lists.h"
-#include "plugin/globals.h"
-#include "plugin/settings.h"
-#include "plugin/unit_registry.h"
+#include "core/globals.h"
+#include "core/settings.h"
+#include "modules/autopilot.h"
+#include "modules/engine.h"
 #include "popup_menu.h"
 
 DetectedUnit gaUnitsDetected[kMaxDetectedUnits];
@@ -25,9 +26,16 @@ XPWidgetID gawidSpSelPopup[kConfigRows] = {};
 char gaszSpSelConfigKey[kConfigRows][32] = {};
 ConfigSlider gaSlider[kConfigSliders];
 
+namespace {
+
+DialogRegistryHooks g_RegistryHooks;
+
+int UnitCount(int device_type) { return g_RegistryHooks.unit_count ? g_RegistryHooks.unit_count(device_type) : 0; }
+
+} // namespace
+
 int GetButtonFunctionList(char* list, size_t size) {
-    return GetButtonFunctionListFor(list, size, Get_NumQDRSXUnits(), Get_NumQDAVXUnits(),
-                                    Get_NumQDAVYUnits());
+    return GetButtonFunctionListFor(list, size, UnitCount(QDHW_RSX), UnitCount(QDHW_AVX), UnitCount(QDHW_AVY));
 }
 
 namespace {
@@ -103,7 +111,8 @@ const DetectedUnit* CurrentUnit() {
 }
 
 void ReRegisterCurrentUnit() {
-    if (const DetectedUnit* u = CurrentUnit()) RegisterQDModule(u->type, u->unit - 1);
+    const DetectedUnit* u = CurrentUnit();
+    if (u && g_RegistryHooks.register_unit) g_RegistryHooks.register_unit(u->type, u->unit - 1);
 }
 
 // Writes key of the current unit's section: an empty value removes it.
@@ -232,12 +241,14 @@ int SliderIndex(XPWidgetID scroll_bar) {
 
 } // namespace
 
+void DRAV_SetDialogRegistryHooks(const DialogRegistryHooks& hooks) { g_RegistryHooks = hooks; }
+
 int GetDetectedUnitsRefs() {
     for (auto& u : gaUnitsDetected)
         u = DetectedUnit{};
     gnNumUnitsDetected = 0;
     for (int type : kUnitOrder) {
-        const int count = of_get_DeviceCount(type);
+        const int count = UnitCount(type);
         for (int n = 1; n <= count && gnNumUnitsDetected < kMaxDetectedUnits; ++n)
             gaUnitsDetected[gnNumUnitsDetected++] = DetectedUnit{type, n};
     }
@@ -459,7 +470,7 @@ void SetupModuleConfig(int type, int unit_number) {
     case QDHW_IOB: {
         const int saved = g_InConfigScreen;
         g_InConfigScreen = 1;
-        RegisterQDModulesOfType(QDHW_IOB);
+        if (g_RegistryHooks.register_units_of_type) g_RegistryHooks.register_units_of_type(QDHW_IOB);
         g_InConfigScreen = saved;
         break;
     }

@@ -4,10 +4,19 @@
 #include <cstdint>
 
 #include "XPWidgetDefs.h"
-#include "plugin/dialog_state.h"
+#include "dialog_state.h"
 
 // Creates the dialog (width and height in screen units) into gwidConfigDlgWidget.
 void CreateConfigDlgWidget(int width, int height);
+
+// What the dialog asks of the unit registry, which sits above it; the plug-in fills these
+// when it starts the device library. Until then the dialog sees no units.
+struct DialogRegistryHooks {
+    int (*unit_count)(int device_type) = nullptr;               // units of a model with a module
+    void (*register_unit)(int device_type, int unit) = nullptr; // unit 0-based
+    int (*register_units_of_type)(int device_type) = nullptr;
+};
+void DRAV_SetDialogRegistryHooks(const DialogRegistryHooks& hooks);
 
 inline constexpr int kMaxDetectedUnits = 60;
 inline constexpr int kConfigRows = 30;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "devlib/include/qddev.h"
-#include "plugin/globals.h"
+#include "core/globals.h"
 
 namespace {
 

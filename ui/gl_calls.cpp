@@ -1,25 +1,12 @@
 #include "gl_calls.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "core/platform.h"
 
 namespace ui_gl {
 namespace {
 
-void* Find(const char* name) {
-#if defined(_WIN32)
-    HMODULE gl = GetModuleHandleA("opengl32.dll");
-    return gl ? reinterpret_cast<void*>(GetProcAddress(gl, name)) : nullptr;
-#else
-    return dlsym(RTLD_DEFAULT, name);
-#endif
-}
-
 template <typename F> void Bind(F& f, const char* name) {
-    f = reinterpret_cast<F>(Find(name));
+    f = reinterpret_cast<F>(DRAV_FindProcessSymbol(name));
 }
 
 Calls Load() {

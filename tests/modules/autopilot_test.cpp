@@ -10,8 +10,8 @@
 
 #include "hostsim.h"
 #include "modules/avionics_util.h"
-#include "plugin/custom_datarefs.h"
-#include "plugin/sdk_binding.h"
+#include "simlink/custom_datarefs.h"
+#include "core/sdk_binding.h"
 #include "qddev.h"
 #include "simlink/avionic.h"
 

@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "hostsim.h"
-#include "plugin/custom_datarefs.h"
+#include "simlink/custom_datarefs.h"
 #include "qddev.h"
 #include "simlink/avionic.h"
+#include "simlink/value_lists.h"
 
 namespace {
 

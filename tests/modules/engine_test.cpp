@@ -4,7 +4,7 @@
 
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
-#include "plugin/globals.h"
+#include "core/globals.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
-#include "plugin/custom_datarefs.h"
-#include "plugin/globals.h"
+#include "simlink/custom_datarefs.h"
+#include "core/globals.h"
 
 #include <gtest/gtest.h>
 

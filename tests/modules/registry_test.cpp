@@ -13,7 +13,7 @@
 #include "modules/avionics.h"
 #include "modules/module_base.h"
 #include "modules/panels.h"
-#include "plugin/globals.h"
+#include "core/globals.h"
 #include "plugin/unit_registry.h"
 #include "testbed.h"
 

@@ -1,6 +1,7 @@
 // Late binding of the host's newer functions, against the stand-in's own library.
 #include "hostsim.h"
-#include "sdk_binding.h"
+#include "core/paths.h"
+#include "core/sdk_binding.h"
 
 #include <gtest/gtest.h>
 

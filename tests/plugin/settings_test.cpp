@@ -1,8 +1,8 @@
 // The settings file and the log, against a real folder; the two host calls they need
 // (system path, separator) are answered by this test.
-#include "globals.h"
-#include "log.h"
-#include "settings.h"
+#include "core/globals.h"
+#include "core/log.h"
+#include "core/settings.h"
 
 #include <gtest/gtest.h>
 

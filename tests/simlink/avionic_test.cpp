@@ -1,6 +1,6 @@
 // Avionic values: registration, display formats, parsing back, transfer and display brightness.
 #include "avionic_test_util.h"
-#include "plugin/globals.h"
+#include "core/globals.h"
 #include "simlink/avionic.h"
 
 #include <gtest/gtest.h>

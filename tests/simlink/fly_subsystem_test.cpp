@@ -2,6 +2,7 @@
 #include "hostsim.h"
 #include "simlink/avionic.h"
 #include "simlink/fly_subsystem.h"
+#include "simlink/value_lists.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Digit-field arithmetic and the tuning rule of every kind of value.
 #include "avionic_test_util.h"
-#include "plugin/globals.h"
+#include "core/globals.h"
 #include "simlink/avionic.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 
 #include "devlib/include/qddev.h"
 #include "expected_lists.h"
-#include "plugin/globals.h"
+#include "core/globals.h"
 #include "ui/function_lists.h"
 
 namespace {

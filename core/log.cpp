@@ -1,7 +1,8 @@
 #include "log.h"
 
 #include "globals.h"
-#include "settings.h"
+#include "paths.h"
+#include "platform.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -37,10 +38,11 @@ void DRAV_WriteToLog(const char* message) {
         snprintf(path, sizeof path, "%s", g_LogPath);
     else
         DRAV_BuildPluginPath(kDravLogFile, path, sizeof path);
-    if (FILE* f = fopen(path, "a")) {
+    if (FILE* f = DRAV_OpenFile(path, "a")) {
         fputs(line, f);
         fclose(f);
     }
+    if (g_DRAV_DebugViewEnabled == 1) DRAV_DebuggerOutput(line);
 }
 
 void DRAV_WriteToLogf(const char* format, ...) {

@@ -7,10 +7,7 @@
 
 // Name of the settings file in the plug-in's folder.
 inline constexpr const char* kDravIniFile = "DRAV.INI";
-inline constexpr const char* kDravLogFile = "DRAVLog.txt";
 
-// Builds "<system path>Resources/plugins/DRAV/<file>" into out (truncated, always terminated).
-void DRAV_BuildPluginPath(const char* file, char* out, size_t out_size);
 
 // Reads one line of at most size - 1 characters; CR, LF, CRLF and LFCR each end a line.
 // Returns buf, or nullptr at end of file when nothing was read.

@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+// Name of the log file in the plug-in's folder.
+inline constexpr const char* kDravLogFile = "DRAVLog.txt";
+
 // Shared formatting buffer for log messages with arguments (512 bytes, as every log line).
 inline constexpr int kDravLogLineSize = 512;
 extern char g_DRAV_Buffer[kDravLogLineSize];

@@ -61,12 +61,7 @@ extern XPLMIsFeatureEnabled_t XPLMIsFeatureEnabled_ptr;
 extern XPLMEnableFeature_t XPLMEnableFeature_ptr;
 extern XPLMEnumerateFeatures_t XPLMEnumerateFeatures_ptr;
 
-void* XPLoadDLL(const char* path);
-void* XPFindSymbol(void* library, const char* name);
-void XPUnloadDLL(void* library);
 
-// Path of the host's plug-in library under the system path.
-void DRAV_HostLibraryPath(char* out, size_t out_size);
 
 // Binds every pointer above from the library at path; 1 when XPLMFindSymbol was found.
 int FoundSDK200(const char* path);

@@ -1,7 +1,8 @@
 #include "custom_datarefs.h"
 
-#include "globals.h"
-#include "sdk_binding.h"
+#include "core/globals.h"
+#include "core/paths.h"
+#include "core/sdk_binding.h"
 
 #include "XPLMPlugin.h"
 

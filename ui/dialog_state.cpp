@@ -1,6 +1,6 @@
 #include "dialog_state.h"
 
-#include "globals.h"
+#include "core/globals.h"
 
 #include "XPWidgets.h"
 

@@ -1,7 +1,9 @@
 #include "sdk_binding.h"
 
+#include "paths.h"
+#include "platform.h"
+
 #include <cstdio>
-#include <dlfcn.h>
 
 XPLMFindSymbol_t XPLMFindSymbol_ptr = nullptr;
 XPLMCreateWindowEx_t XPLMCreateWindowEx_ptr = nullptr;
@@ -27,37 +29,6 @@ XPLMHasFeature_t XPLMHasFeature_ptr = nullptr;
 XPLMIsFeatureEnabled_t XPLMIsFeatureEnabled_ptr = nullptr;
 XPLMEnableFeature_t XPLMEnableFeature_ptr = nullptr;
 XPLMEnumerateFeatures_t XPLMEnumerateFeatures_ptr = nullptr;
-
-void* XPLoadDLL(const char* path) {
-    void* handle = dlopen(path, RTLD_NOW | RTLD_GLOBAL);
-    if (!handle) {
-        if (const char* error = dlerror()) printf("dlerror: %s\n", error);
-    }
-    return handle;
-}
-
-void* XPFindSymbol(void* library, const char* name) {
-    if (!library) return nullptr;
-    dlerror();
-    void* symbol = dlsym(library, name);
-    if (!symbol) {
-        if (const char* error = dlerror()) printf("dlerror: %s\n", error);
-    }
-    return symbol;
-}
-
-void XPUnloadDLL(void* library) {
-    if (library) dlclose(library);
-}
-
-void DRAV_HostLibraryPath(char* out, size_t out_size) {
-    char system_path[1024] = {};
-    XPLMGetSystemPath(system_path);
-    system_path[sizeof system_path - 1] = '\0';
-    const char* sep_text = XPLMGetDirectorySeparator();
-    const char sep = (sep_text && sep_text[0]) ? sep_text[0] : '/';
-    snprintf(out, out_size, "%sResources%cplugins%cXPLM_64.so", system_path, sep, sep);
-}
 
 namespace {
 

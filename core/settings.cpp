@@ -2,14 +2,13 @@
 
 #include "globals.h"
 #include "log.h"
-
-#include "XPLMUtilities.h"
+#include "paths.h"
+#include "platform.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -25,15 +24,6 @@ void CopyBounded(char* dst, size_t dst_size, const char* src) {
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 }  // namespace
-
-void DRAV_BuildPluginPath(const char* file, char* out, size_t out_size) {
-    char system_path[kPathSize] = {};
-    XPLMGetSystemPath(system_path);
-    system_path[kPathSize - 1] = '\0';
-    const char* sep_text = XPLMGetDirectorySeparator();
-    const char sep = (sep_text && sep_text[0]) ? sep_text[0] : '/';
-    snprintf(out, out_size, "%sResources%cplugins%cDRAV%c%s", system_path, sep, sep, sep, file);
-}
 
 char* QDXP_fgets_multiplatform(char* buf, int size, FILE* file) {
     if (!buf || !file || size < 2) return nullptr;
@@ -71,7 +61,7 @@ void XP_ReadIniPref(const char* file, const char* section, const char* key, char
     // Build the result apart from out: a caller may pass its own buffer as the default.
     char value[kLineSize];
     bool found = false;
-    if (FILE* f = fopen(path, "r")) {
+    if (FILE* f = DRAV_OpenFile(path, "r")) {
         char line[kLineSize];
         bool in_section = false;
         while (QDXP_fgets_multiplatform(line, sizeof line, f)) {
@@ -131,12 +121,12 @@ void XP_WriteIniPref(const char* file, const char* section, const char* key, con
     if (!value) value = "";
     const bool has_value = value[0] != '\0';
 
-    FILE* in = fopen(path, "r");
+    FILE* in = DRAV_OpenFile(path, "r");
     if (!in) {
-        if (FILE* created = fopen(path, "w")) fclose(created);
-        in = fopen(path, "r");
+        if (FILE* created = DRAV_OpenFile(path, "w")) fclose(created);
+        in = DRAV_OpenFile(path, "r");
     }
-    FILE* out = fopen(tmp_path, "w");
+    FILE* out = DRAV_OpenFile(tmp_path, "w");
     if (!in || !out) {
         if (in) fclose(in);
         if (out) fclose(out);
@@ -187,12 +177,12 @@ void XP_WriteIniPref(const char* file, const char* section, const char* key, con
     }
     fclose(in);
 
-    // Only a complete, flushed file may take the settings file's place; rename() replaces
-    // it atomically, so a crash leaves either the old or the new file, never neither.
-    bool ok = !w.failed && fflush(out) == 0 && fsync(fileno(out)) == 0;
+    // Only a complete, flushed file may take the settings file's place; the replacement is
+    // atomic, so a crash leaves either the old or the new file, never neither.
+    bool ok = !w.failed && DRAV_SyncFile(out);
     if (fclose(out) != 0) ok = false;
     if (changed && ok) {
-        if (rename(tmp_path, path) != 0) remove(tmp_path);
+        if (!DRAV_ReplaceFile(tmp_path, path)) remove(tmp_path);
     } else {
         remove(tmp_path);
     }

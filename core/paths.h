@@ -1,0 +1,14 @@
+// Where the plug-in's files are, built from the simulator's system path and separator.
+#pragma once
+
+#include <cstddef>
+
+// The host's directory separator (the first character of what the simulator says; '/' when
+// it says nothing).
+char DRAV_PathSeparator();
+
+// Builds "<system path>Resources/plugins/DRAV/<file>" into out (truncated, always terminated).
+void DRAV_BuildPluginPath(const char* file, char* out, size_t out_size);
+
+// Builds "<system path>Resources/plugins/<host plug-in library>" into out.
+void DRAV_HostLibraryPath(char* out, size_t out_size);
