@@ -101,6 +101,7 @@ windows: windows-configure
 test-windows: configure windows-configure
 	cmake --build $(BUILD) --target qdwinebed -j $(JOBS)
 	cmake --build $(WIN_BUILD)/drav -j $(JOBS)
+	sh cmake/wine-prefix.sh $(WIN_PREFIX)-hid --no-server
 	sh cmake/wine-prefix.sh $(WIN_PREFIX)
 	ctest --test-dir $(WIN_BUILD)/drav --output-on-failure -j $(JOBS); rc=$$?; \
 	  WINEPREFIX=$(WIN_PREFIX) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
