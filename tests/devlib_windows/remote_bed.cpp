@@ -2,9 +2,19 @@
 
 #include <gtest/gtest.h>
 
+// clang-format off: the SetupAPI and HID headers need the types of windows.h first
+#include <windows.h>
+#include <setupapi.h>
+#include <shlwapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+// clang-format on
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 
 namespace qdtest {
@@ -42,6 +52,9 @@ bool RemoteBed::Available() {
 }
 
 std::string RemoteBed::Call(const std::string& command) {
+    // One exchange at a time: a test may call from a helper thread.
+    static std::mutex mu;
+    std::lock_guard<std::mutex> lock(mu);
     std::fflush(stdout);
     std::fprintf(stdout, "@qd %s\n", command.c_str());
     std::fflush(stdout);
@@ -138,6 +151,26 @@ void RemoteBed::Unplug(int unit) {
 
 void RemoteBed::Replug(int unit) {
     Call(Args(unit, "replug"));
+}
+
+size_t RemoteBed::PresentUnits() {
+    GUID hid;
+    ::HidD_GetHidGuid(&hid);
+    HDEVINFO set = ::SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return 0;
+    size_t n = 0;
+    SP_DEVICE_INTERFACE_DATA itf{};
+    itf.cbSize = sizeof itf;
+    for (DWORD i = 0; ::SetupDiEnumDeviceInterfaces(set, nullptr, &hid, i, &itf); ++i) {
+        alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_A) char storage[sizeof(DWORD) + 512] = {};
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage);
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+        if (::SetupDiGetDeviceInterfaceDetailA(set, &itf, detail, sizeof storage, nullptr, nullptr) &&
+            ::StrStrIA(detail->DevicePath, "vid_3a5c"))
+            ++n;
+    }
+    ::SetupDiDestroyDeviceInfoList(set);
+    return n;
 }
 
 } // namespace qdtest

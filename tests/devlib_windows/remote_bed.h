@@ -51,6 +51,10 @@ class RemoteBed {
     static void Unplug(int unit);
     static void Replug(int unit);
 
+    // Interfaces of the units' vendor that wine lists as present (arrivals and removals reach
+    // wine some time after the bed makes them).
+    static size_t PresentUnits();
+
     // True when this program runs under qdwinebed (it sets QDWINEBED in the environment).
     static bool Available();
 

@@ -5,15 +5,6 @@
 #include "transport_sinks.h"
 #include "win_hid_transport.h"
 
-// clang-format off: the SetupAPI and HID headers need the types of windows.h first
-#include <windows.h>
-#include <setupapi.h>
-#include <shlwapi.h>
-extern "C" {
-#include <hidsdi.h>
-}
-// clang-format on
-
 #include <future>
 
 namespace qdtest {
@@ -24,27 +15,6 @@ using Bed = RemoteBed;
 
 // Arrivals travel udev -> winebus -> hidclass -> window message: slower than on Linux.
 constexpr auto kArrival = 10000ms;
-
-// Interfaces of the vendor that wine lists as present.
-size_t PresentUnits() {
-    GUID hid;
-    ::HidD_GetHidGuid(&hid);
-    HDEVINFO set = ::SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return 0;
-    size_t n = 0;
-    SP_DEVICE_INTERFACE_DATA itf{};
-    itf.cbSize = sizeof itf;
-    for (DWORD i = 0; ::SetupDiEnumDeviceInterfaces(set, nullptr, &hid, i, &itf); ++i) {
-        alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_A) char storage[sizeof(DWORD) + 512] = {};
-        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage);
-        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-        if (::SetupDiGetDeviceInterfaceDetailA(set, &itf, detail, sizeof storage, nullptr, nullptr) &&
-            ::StrStrIA(detail->DevicePath, "vid_3a5c"))
-            ++n;
-    }
-    ::SetupDiDestroyDeviceInfoList(set);
-    return n;
-}
 
 class WinTransport : public ::testing::Test {
   protected:
@@ -58,12 +28,12 @@ class WinTransport : public ::testing::Test {
         if (!Bed::Available()) return;
         // The next test starts once wine has seen every unit go.
         Bed::UnplugAll();
-        if (!WaitFor([] { return PresentUnits() == 0; }, kArrival))
-            std::printf("note: wine still lists %zu units\n", PresentUnits());
+        if (!WaitFor([] { return RemoteBed::PresentUnits() == 0; }, kArrival))
+            std::printf("note: wine still lists %zu units\n", RemoteBed::PresentUnits());
     }
     // Starts once the units plugged so far are visible to wine.
     void Start(size_t present = 0, std::chrono::milliseconds wakeup = 5000ms) {
-        EXPECT_TRUE(WaitFor([&] { return PresentUnits() >= present; }, kArrival));
+        EXPECT_TRUE(WaitFor([&] { return RemoteBed::PresentUnits() >= present; }, kArrival));
         platform = std::make_unique<qddev::WinHidPlatform>();
         platform->SetWakeupInterval(wakeup);
         ASSERT_TRUE(platform->Start(&hotplug));
