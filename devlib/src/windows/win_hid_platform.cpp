@@ -66,10 +66,8 @@ bool PathOfVendor(const char* path) {
     char want[16];
     std::snprintf(want, sizeof want, "vid_%04x", kQuandelVendorId);
     const size_t n = std::strlen(want);
-    for (const char* p = path; *p; ++p)
-        if (::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, p, static_cast<int>(n), want,
-                             static_cast<int>(n)) == CSTR_EQUAL)
-            return true;
+    for (const char* p = path; std::strlen(p) >= n; ++p)
+        if (::_strnicmp(p, want, n) == 0) return true;
     return false;
 }
 
