@@ -13,6 +13,7 @@
 #include "devlib/include/qddev.h"
 #include "core/globals.h"
 #include "core/log.h"
+#include "core/platform.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "simlink/avionic.h"
@@ -203,7 +204,7 @@ class SectionReader {
         if (!active) return;
         char path[kPathSize];
         DRAV_BuildPluginPath(kDravIniFile, path, sizeof path);
-        FILE* f = std::fopen(path, "r");
+        FILE* f = DRAV_OpenFile(path, "r"); // binary: Windows text mode stops at byte 0x1A
         if (f == nullptr) return; // no file: every key takes its default
         char header[kSectionSize + 2];
         std::snprintf(header, sizeof header, "[%s]", section);
