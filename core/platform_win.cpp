@@ -62,7 +62,8 @@ void* DRAV_FindProcessSymbol(const char* name) {
     if (!gl) return nullptr;
     if (FARPROC f = GetProcAddress(gl, name)) return reinterpret_cast<void*>(f);
     using GetProc = PROC(WINAPI*)(LPCSTR);
-    auto wgl_get_proc = reinterpret_cast<GetProc>(reinterpret_cast<void*>(GetProcAddress(gl, "wglGetProcAddress")));
+    auto wgl_get_proc =
+        reinterpret_cast<GetProc>(reinterpret_cast<void*>(GetProcAddress(gl, "wglGetProcAddress")));
     if (!wgl_get_proc) return nullptr;
     PROC p = wgl_get_proc(name);
     // Some drivers answer 1, 2, 3 or -1 instead of null for what they do not have.

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// clang-format off: the SetupAPI and HID headers need the types of windows.h first
+// The SetupAPI and HID headers need the types of windows.h first.
+// clang-format off
 #include <windows.h>
 #include <setupapi.h>
 #include <shlwapi.h>

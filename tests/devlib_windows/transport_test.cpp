@@ -177,7 +177,8 @@ TEST_F(WinTransport, OutputWritesReachTheUnitByteForByte) {
     EXPECT_EQ(c->QueueOutputReport(lamp, sizeof lamp), 0u);
     EXPECT_EQ(c->QueueOutputReport(dark, sizeof dark), 0u);
     ASSERT_TRUE(Bed::WaitOutputs(anp, 2));
-    EXPECT_EQ(Bed::Outputs(anp), (std::vector<RemoteSent>{{false, {2, 6, 100, 100, 1}}, {false, {2, 1, 0, 0, 0}}}));
+    EXPECT_EQ(Bed::Outputs(anp),
+              (std::vector<RemoteSent>{{false, {2, 6, 100, 100, 1}}, {false, {2, 1, 0, 0, 0}}}));
 }
 
 TEST_F(WinTransport, FullQueueDiscardsWithoutBlockingAndKeepsOrder) {

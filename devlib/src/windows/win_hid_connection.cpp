@@ -1,8 +1,8 @@
 // One unit over HID.DLL: overlapped reader, bounded outgoing queue and writer.
 #include "win_hid_transport.h"
 
-// clang-format off: the HID headers need the types of windows.h first, and mingw's lack
-// extern "C" for C++
+// The HID headers need the types of windows.h first, and mingw's lack extern "C" for C++.
+// clang-format off
 #include <windows.h>
 extern "C" {
 #include <hidsdi.h>
@@ -27,8 +27,8 @@ constexpr auto kWriterStopWait = std::chrono::milliseconds(1000);
 
 // The writer's own handle: synchronous, read and write, shared.
 HANDLE OpenWriter(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+    return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 void CloseWriter(HANDLE h) {
@@ -302,8 +302,8 @@ std::unique_ptr<WinHidConnection> WinHidConnection::Open(const char* path, int32
     c->path_ = path;
     c->info_.location = location;
     CopyText(c->info_.path, sizeof c->info_.path, c->path_);
-    c->handle_ = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    c->handle_ = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (c->handle_ == INVALID_HANDLE_VALUE) return nullptr;
     if (!ReadIdentity(c->handle_, &c->info_, &c->caps_)) return nullptr;
     if (c->info_.vendor_id != kQuandelVendorId || c->caps_.input_len == 0) return nullptr;

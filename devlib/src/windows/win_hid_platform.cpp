@@ -2,8 +2,8 @@
 // hidden notification window.
 #include "win_hid_transport.h"
 
-// clang-format off: these need the types of windows.h first; mingw's hidsdi.h lacks
-// extern "C" for C++
+// These need the types of windows.h first; mingw's hidsdi.h lacks extern "C" for C++.
+// clang-format off
 #include <windows.h>
 #include <dbt.h>
 #include <setupapi.h>
@@ -25,7 +25,8 @@ constexpr char kWindowTitle[] = "DevNotify";
 // The module the library's code lives in (the plug-in's DLL): the window class belongs to it.
 HINSTANCE OwnModule() {
     HMODULE module = nullptr;
-    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                          reinterpret_cast<LPCSTR>(&OwnModule), &module);
     return module;
 }
@@ -126,8 +127,8 @@ bool WinHidPlatform::CreateNotifyWindow() {
     // Already registered by an earlier start in this process: that is fine.
     if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
     // An ordinary hidden window: message-only windows get no device notifications on wine.
-    window_ = ::CreateWindowExA(0, kWindowClass, kWindowTitle, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, module,
-                                nullptr);
+    window_ = ::CreateWindowExA(0, kWindowClass, kWindowTitle, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                module, nullptr);
     if (!window_) return false;
     ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};
@@ -162,7 +163,8 @@ void WinHidPlatform::Run() {
             continue;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next_tick - now).count() + 1;
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &stop_event_, FALSE, static_cast<DWORD>(wait), QS_ALLINPUT);
+        const DWORD r =
+            ::MsgWaitForMultipleObjects(1, &stop_event_, FALSE, static_cast<DWORD>(wait), QS_ALLINPUT);
         if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) break;
         MSG msg;
         while (running_.load() && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
