@@ -5,6 +5,7 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+WIN_BUILD  ?= build-win
 JOBS       ?= $(shell nproc)
 SCENARIO   ?= examples/tour.scn
 INI        ?=
@@ -21,31 +22,42 @@ FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_TARGETS  := fuzz_descriptor fuzz_devlib_input fuzz_devlib_text fuzz_catalogue fuzz_scenario
 
-.PHONY: all deps fuzz-deps install-packages configure build run pictures test test-asan bench package fuzz fuzz-ci soak clean
+.PHONY: all deps deps-windows fuzz-deps configure build run pictures test test-asan bench package fuzz fuzz-ci soak \
+        windows-configure windows test-windows clean
 
 all: build
 
-deps:
-	@$(MAKE) --no-print-directory install-packages PACKAGES="$(DEB_PACKAGES)"
+# The Windows cross-build and wine: needed by make windows and make test-windows, and installed by
+# make deps too so that one command readies a machine for every build (cheap once installed).
+WIN_DEB_PACKAGES := g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+                    mingw-w64-x86-64-dev wine wine64 libwine
 
-fuzz-deps:
-	@$(MAKE) --no-print-directory install-packages PACKAGES="$(FUZZ_PACKAGES)"
-
-install-packages:
+# $(call install-missing,packages,apt options)
+define install-missing
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = "0" ]; then \
 	    echo "Installing:$$missing"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $(2) $$missing; \
 	  else \
 	    echo "Missing packages. Install them with:"; \
-	    echo "  sudo apt-get install$$missing"; \
+	    echo "  sudo apt-get install $(2)$$missing"; \
 	    exit 1; \
 	  fi; \
 	fi
+endef
+
+deps: deps-windows
+	$(call install-missing,$(DEB_PACKAGES),)
+
+fuzz-deps:
+	$(call install-missing,$(FUZZ_PACKAGES),)
+
+deps-windows:
+	$(call install-missing,$(WIN_DEB_PACKAGES),--no-install-recommends)
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -115,5 +127,36 @@ soak: configure
 	cmake --build $(BUILD) -j $(JOBS) --target devlib_soak
 	$(BUILD)/tests/devlib_soak/devlib_soak --batches 25 --cycles 40
 
+# The Windows plug-in, cross-built with mingw-w64: $(WIN_BUILD)/DRAV/win_x64/DRAV.xpl.
+# GoogleTest has no mingw package: it is cross-built once from Debian's sources.
+WIN_TOOLCHAIN := $(CURDIR)/cmake/mingw-w64-x86_64.cmake
+WIN_GTEST     := $(WIN_BUILD)/gtest
+WIN_PREFIX    := $(abspath $(WIN_BUILD))/wineprefix
+
+$(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake:
+	cmake -S /usr/src/googletest -B $(WIN_BUILD)/gtest-build -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) \
+	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(abspath $(WIN_GTEST)) -DBUILD_GMOCK=OFF
+	cmake --build $(WIN_BUILD)/gtest-build -j $(JOBS)
+	cmake --install $(WIN_BUILD)/gtest-build
+
+windows-configure: deps $(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake
+	cmake -S . -B $(WIN_BUILD)/drav -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DGTest_DIR=$(abspath $(WIN_GTEST))/lib/cmake/GTest -DDRAV_WINEPREFIX=$(WIN_PREFIX) \
+	  -DDRAV_WINEBED=$(abspath $(BUILD))/tests/devlib_windows/qdwinebed
+
+windows: windows-configure
+	cmake --build $(WIN_BUILD)/drav --target DRAV -j $(JOBS)
+	@echo "Built $(WIN_BUILD)/drav/DRAV/win_x64/DRAV.xpl"
+
+# The Windows tests under wine, headless. The HID tests need the Linux side of their test bed
+# (emulated units), built in $(BUILD).
+test-windows: configure windows-configure
+	cmake --build $(BUILD) --target qdwinebed -j $(JOBS)
+	cmake --build $(WIN_BUILD)/drav -j $(JOBS)
+	sh cmake/wine-prefix.sh $(WIN_PREFIX)-hid --no-server
+	sh cmake/wine-prefix.sh $(WIN_PREFIX)
+	ctest --test-dir $(WIN_BUILD)/drav --output-on-failure -j $(JOBS); rc=$$?; \
+	  WINEPREFIX=$(WIN_PREFIX) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

@@ -470,12 +470,12 @@ void Unit::plug_in() {
                   "P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=%04x\nA: idProduct=%04x\n"
                   "A: bcdDevice=%04x\nA: busnum=1\nA: devnum=%d\nA: serial=%s\nA: manufacturer=Quandel\n"
                   "A: product=%s\n\n"
-                  "P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=00\n\n"
+                  "P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: PRODUCT=%x/%x/%x\nA: bInterfaceNumber=00\n\n"
                   "P: %s\nE: SUBSYSTEM=hid\nE: HID_ID=0003:0000%04X:0000%04X\nE: HID_NAME=Quandel %s\n"
                   "E: HID_UNIQ=%s\n\n"
                   "P: %s\nN: hidraw%d\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%d\nA: dev=247:%d\n",
                   usb, opt_.vendor_id, pid, opt_.version, node + 2, opt_.serial.c_str(), layout_->name, intf,
-                  hid, opt_.vendor_id, pid, layout_->name, opt_.serial.c_str(), raw, node, node, node);
+                  opt_.vendor_id, pid, opt_.version, hid, opt_.vendor_id, pid, layout_->name, opt_.serial.c_str(), raw, node, node, node);
     u.syspath[0] = std::string("/sys") + usb;
     u.syspath[1] = std::string("/sys") + intf;
     u.syspath[2] = std::string("/sys") + hid;

@@ -34,8 +34,11 @@ namespace {
 class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/drav-settings-XXXXXX";
-        root_ = mkdtemp(tmpl);
+        // A fresh folder per test; the test name keeps parallel runs apart.
+        root_ = fs::temp_directory_path() /
+                ("drav-settings-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                 "-" + std::to_string(std::rand()));
+        fs::remove_all(root_);
         g_root = root_.string() + "/";
         dir_ = root_ / "Resources" / "plugins" / "DRAV";
         fs::create_directories(dir_);
@@ -116,7 +119,7 @@ TEST_F(SettingsFile, GlobalKeysParseTheirLeadingNumber) {
 TEST_F(SettingsFile, LongLinesAreReadInPieces) {
     const std::string value(298, 'v');
     WriteIni("[S]\nK=" + value + "\nTail=" + "\n");
-    FILE* f = fopen((dir_ / "DRAV.INI").c_str(), "r");
+    FILE* f = fopen((dir_ / "DRAV.INI").string().c_str(), "rb");
     char line[256];
     ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
     ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
@@ -160,6 +163,14 @@ TEST_F(SettingsFile, WriteAddsKeysAndSections) {
     XP_WriteIniPref("DRAV.INI", "QDPBX_1", "Function02", "GEAR");       // at the end of the file
     EXPECT_EQ(Ini(), "[QDRSX_1]\nFunction01=COM1_DUAL\nFunction02=NAV1_DUAL\n[QDPBX_1]\nFunction01=NADA\n"
                      "Function02=GEAR\n");
+}
+
+TEST_F(SettingsFile, ByteOneAIsNoEndOfFile) {
+    // Text-mode reads on Windows stop at 0x1A: everything after it would be lost on the next write.
+    WriteIni("[S]\nK=a\x1a" "b\n[T]\nK=2\n");
+    EXPECT_EQ(Read("T", "K"), "2");
+    XP_WriteIniPref("DRAV.INI", "S", "New", "1");
+    EXPECT_EQ(Ini(), "[S]\nK=a\x1a" "b\nNew=1\n[T]\nK=2\n");
 }
 
 TEST_F(SettingsFile, EmptyValueRemoves) {
