@@ -24,6 +24,25 @@ bool DRAV_ReplaceFile(const char* tmp, const char* target) {
     return MoveFileExA(tmp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
+DRAV_FileStamp DRAV_StampFile(const char* path) {
+    DRAV_FileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path == nullptr || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return stamp;
+    stamp.exists = true;
+    stamp.size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // 100 ns ticks since 1601: only compared, never shown.
+    const long long ticks =
+        (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    stamp.mtime_ns = ticks * 100;
+    return stamp;
+}
+
+bool DRAV_MakeFolder(const char* path) {
+    if (CreateDirectoryA(path, nullptr)) return true;
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 namespace {
 
 // The system's text for the last error, as dlerror() gives it on POSIX.
