@@ -5,6 +5,7 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 SCENARIO   ?= examples/tour.scn
 INI        ?=
@@ -14,7 +15,7 @@ DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-d
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
                 libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri python3
 
-.PHONY: all deps configure build run test test-asan bench package clean
+.PHONY: all deps configure build run test test-asan test-tsan bench package clean
 
 all: build
 
@@ -53,6 +54,14 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The same tests under ThreadSanitizer. Suppressions (tests/tsan.supp) name only libraries
+# that are not ours.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAV_TSAN=ON -DDRAV_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1" \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
+
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
 
@@ -62,4 +71,4 @@ package: build
 	sh tools/package.sh $(PACKAGE) $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/tools/qdtool .
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
