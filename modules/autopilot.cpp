@@ -63,7 +63,7 @@ int QDAPC_Module::GetButton(const void* data, int* value) {
         LogLine("QDAPC_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d, Dial E = %d",
                 vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4]);
     for (int i = 0; i < kDisplays; ++i) {
-        if (vals->enc[i] != 0) {
+        if (vals->enc[i] != 0 && FirstInReport(i)) {
             *value = vals->enc[i];
             return kFirstEncoder + i;
         }
@@ -248,11 +248,11 @@ int QDNDC_Module::GetButton(const void* data, int* value) {
     }
     if (DRAV_DebugGetButton() && (vals->enc1 != 0 || vals->enc2 != 0))
         LogLine("QDNDC_Module::GetButton -  Dial A = %d, Dial B = %d", vals->enc1, vals->enc2);
-    if (vals->enc1 != 0) {
+    if (vals->enc1 != 0 && FirstInReport(0)) {
         *value = vals->enc1;
         return kLeftEncoder;
     }
-    if (vals->enc2 != 0) {
+    if (vals->enc2 != 0 && FirstInReport(1)) {
         *value = vals->enc2;
         return kRightEncoder;
     }

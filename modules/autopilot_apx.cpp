@@ -155,7 +155,7 @@ int QDAPX_Module::GetButton(const void* data, int* value) {
                 "Dial F = %d",
                 vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4], vals->enc[5]);
     for (int i = 0; i < kDisplays; ++i) {
-        if (vals->enc[i] != 0) {
+        if (vals->enc[i] != 0 && FirstInReport(i)) {
             *value = vals->enc[i];
             return kFirstEncoder + i;
         }

@@ -207,9 +207,9 @@ void QDAlphaNumeric_Module::SetDisplay() {
     }
     char numeric[kKeptSize];
     if (!listed && PadTransponder() && shown->GetUnitType() == XPDR)
-        snprintf(numeric, sizeof numeric, " %s", shown->text);
+        DRAV_JoinText(numeric, sizeof numeric, " ", shown->text);
     else
-        snprintf(numeric, sizeof numeric, "%s", shown->text);
+        DRAV_JoinText(numeric, sizeof numeric, "", shown->text);
     if (DRAV_TextChanged(lastNumeric, numeric)) {
         SendNumeric(numeric);
         if (DRAV_DebugSetDisplay())
@@ -228,11 +228,11 @@ int QDAVX_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDAVXControlVals*>(data);
     if (DRAV_DebugGetButton())
         LogLine("QDAVX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
-    if (vals->enc1 != 0) {
+    if (vals->enc1 != 0 && FirstInReport(0)) {
         *value = vals->enc1;
         return 0;
     }
-    if (vals->enc2 != 0) {
+    if (vals->enc2 != 0 && FirstInReport(1)) {
         *value = vals->enc2;
         return 1;
     }
@@ -248,25 +248,24 @@ void QDAVX_Module::SendNumeric(const char* text) {
 
 int QDAVY_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDAVYControlVals*>(data);
-    int control = -1;
     if (DRAV_DebugGetButton())
         LogLine("QDAVY_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
-    // Later sources win: encoder 2 over encoder 1, the button over both.
-    if (vals->enc1 != 0) {
-        *value = vals->enc1;
-        control = 0;
-    }
-    if (vals->enc2 != 0) {
-        *value = vals->enc2;
-        control = 1;
-    }
+    // The button first: a press must not wait for a drain that a single call would not do.
     if (vals->button != lastButton) {
         lastButton = vals->button;
         if (DRAV_DebugGetButton()) LogBits("QDAVY_Module::GetButton - BtnState", lastButton);
         *value = lastButton != 0 ? 1 : 0;
-        control = 2;
+        return 2;
     }
-    return control;
+    if (vals->enc2 != 0 && FirstInReport(1)) {
+        *value = vals->enc2;
+        return 1;
+    }
+    if (vals->enc1 != 0 && FirstInReport(0)) {
+        *value = vals->enc1;
+        return 0;
+    }
+    return -1;
 }
 
 void QDAVY_Module::HandleInput(int control, int value) {
@@ -348,11 +347,11 @@ int QDRSX_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDRSXControlVals*>(data);
     if (DRAV_DebugGetButton())
         LogLine("QDRSX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->left, vals->right);
-    if (vals->left != 0) {
+    if (vals->left != 0 && FirstInReport(0)) {
         *value = vals->left;
         return 3;
     }
-    if (vals->right != 0) {
+    if (vals->right != 0 && FirstInReport(1)) {
         *value = vals->right;
         return 4;
     }
@@ -415,15 +414,17 @@ void QDRSX_Module::SetDisplay() {
         if (std::strcmp(left->label, "PREV") == 0 || std::strcmp(left->label, "NEXT") == 0) return;
         char letter = ' ';
         bool point = false;
-        if (DualPrefix(left->label, &letter, &point))
-            snprintf(text, sizeof text, point ? "%c.%s" : "%c%s", letter, left->text);
-        else
-            snprintf(text, sizeof text, "%s", left->text);
+        if (DualPrefix(left->label, &letter, &point)) {
+            const char prefix[3] = {letter, point ? '.' : '\0', '\0'};
+            DRAV_JoinText(text, sizeof text, prefix, left->text);
+        } else {
+            DRAV_JoinText(text, sizeof text, "", left->text);
+        }
         if (DRAV_TextChanged(lastLeft, text)) {
             QDRSX_SetLDisplayText(unit, text);
             if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Left Display = %s", text);
         }
-        snprintf(text, sizeof text, " %s", right->text);
+        DRAV_JoinText(text, sizeof text, " ", right->text);
         if (DRAV_TextChanged(lastRight, text)) {
             QDRSX_SetRDisplayText(unit, text);
             if (DRAV_DebugSetDisplay())
@@ -434,10 +435,7 @@ void QDRSX_Module::SetDisplay() {
             QDRSX_SetLDisplayText(unit, left->label);
             if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Left Display = %s", left->label);
         }
-        if (std::strcmp(left->label, "XPDR") == 0)
-            snprintf(text, sizeof text, " %s", left->text);
-        else
-            snprintf(text, sizeof text, "%s", left->text);
+        DRAV_JoinText(text, sizeof text, std::strcmp(left->label, "XPDR") == 0 ? " " : "", left->text);
         if (DRAV_TextChanged(lastRight, text)) {
             QDRSX_SetRDisplayText(unit, text);
             if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Right Display = %s", text);

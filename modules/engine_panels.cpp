@@ -142,7 +142,8 @@ int QDECP_Module::GetButton(const void* data, int* value) {
     }
     const int position = vals->position;
     if (position == lastSelector || !ValidSelector(position)) {
-        // The wing-flaps switch is momentary: it steps while held.
+        // The wing-flaps switch is momentary: it steps while held, once per report.
+        if ((vals->b == 1 || vals->b == 2) && !FirstInReport(0)) return -1;
         if (vals->b == 1) return *value = -1, CONTROL_WING_FLAPS;
         if (vals->b == 2) return *value = 1, CONTROL_WING_FLAPS;
         return -1;

@@ -171,17 +171,14 @@ int QDGTP_Module::GetButton(const void* data, int* extra) {
         LogLine("QDGTP_Module::GetButton -  Wheel = %d", trim);
         DRAV_LogControlState("QDGTP_Module::GetButton - BtnState", switches);
     }
-    if (trim != 0) {
+    if (trim != 0 && FirstInReport(0)) {
         *extra = trim;
         return CONTROL_WHEEL;
     }
     // The rocker is momentary: it reports while held and keeps no state.
-    if (switches & 0x02) {
-        *extra = -1;
-        return CONTROL_ROCKER;
-    }
-    if (switches & 0x04) {
-        *extra = 1;
+    const int rocker = (switches & 0x02) ? -1 : (switches & 0x04) ? 1 : 0;
+    if (rocker != 0 && FirstInReport(1)) {
+        *extra = rocker;
         return CONTROL_ROCKER;
     }
     int lever = (switches & 0x01) ? 1 : -1;
@@ -295,15 +292,15 @@ int QDGTP2_Module::GetButton(const void* data, int* extra) {
         LogLine("QDGTP2_Module::GetButton -  Wheel A = %d, Wheel B = %d, Wheel C = %d", a, b, c);
         DRAV_LogControlState("QDGTP2_Module::GetButton - BtnState", switches);
     }
-    if (a != 0) {
+    if (a != 0 && FirstInReport(0)) {
         *extra = a;
         return CONTROL_WHEEL_A;
     }
-    if (b != 0) {
+    if (b != 0 && FirstInReport(1)) {
         *extra = b;
         return CONTROL_WHEEL_B;
     }
-    if (c != 0) {
+    if (c != 0 && FirstInReport(2)) {
         *extra = -c; // the rudder wheel counts the other way round
         return CONTROL_WHEEL_C;
     }
@@ -313,12 +310,9 @@ int QDGTP2_Module::GetButton(const void* data, int* extra) {
         *extra = lever;
         return CONTROL_LEVER;
     }
-    if (switches & 0x20) {
-        *extra = -1;
-        return CONTROL_ROCKER;
-    }
-    if (switches & 0x10) {
-        *extra = 1;
+    const int rocker = (switches & 0x20) ? -1 : (switches & 0x10) ? 1 : 0;
+    if (rocker != 0 && FirstInReport(3)) {
+        *extra = rocker;
         return CONTROL_ROCKER;
     }
     for (int bit = 2; bit <= 3; ++bit) {
