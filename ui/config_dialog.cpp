@@ -25,6 +25,7 @@ char gaszFnSelConfigKey[kConfigRows][32] = {};
 XPWidgetID gawidSpSelPopup[kConfigRows] = {};
 char gaszSpSelConfigKey[kConfigRows][32] = {};
 ConfigSlider gaSlider[kConfigSliders];
+XPWidgetID gwidSaveStatus = nullptr;
 
 namespace {
 
@@ -115,10 +116,17 @@ void ReRegisterCurrentUnit() {
     if (u && g_RegistryHooks.register_unit) g_RegistryHooks.register_unit(u->type, u->unit - 1);
 }
 
+// The user must see that a pick did not reach DRAV.INI: it would be gone at the next start.
+void ShowSaved(bool saved) {
+    if (gwidConfigDlgWidget != nullptr && gwidSaveStatus != nullptr)
+        XPSetWidgetDescriptor(gwidSaveStatus, saved ? "" : "NOT SAVED: DRAV.INI cannot be written");
+}
+
 // Writes key of the current unit's section: an empty value removes it.
 void StorePick(const char* key, const char* item) {
     if (gaszSelHWUnit[0] == '\0' || key == nullptr || key[0] == '\0') return;
-    XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, key, strcasecmp(item, "No Selection") == 0 ? "" : item);
+    ShowSaved(XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, key,
+                              strcasecmp(item, "No Selection") == 0 ? "" : item));
     ReRegisterCurrentUnit();
 }
 
@@ -529,7 +537,7 @@ int SliderCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t) {
     else
         std::snprintf(text, sizeof text, "%d", position);
     if (gaszSelHWUnit[0] != '\0' && s.key[0] != '\0')
-        XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, s.key, text);
+        ShowSaved(XP_WriteIniPref(kDravIniFile, gaszSelHWUnit, s.key, text));
     if (s.percent)
         SetLabel(s.value_label, "%d%%", position);
     else
@@ -578,6 +586,7 @@ void CreateConfigDlgWidget(int width, int height) {
     if (gnNumUnitsDetected == 0) AppendListSel(gszDeviceList, sizeof gszDeviceList, "(No devices found.)");
 
     gwidDeviceSelPopup = XSBCreatePopup(left + 10, top - 40, left + 130, top - 52, 1, gszDeviceList, root, 0);
+    gwidSaveStatus = Caption(left + 10, top - height + 24, left + width - 10, top - height + 12, "", root);
     for (int i = 0; i < kConfigRows; ++i) {
         const int y = top - 40 - 20 * i;
         gawidFnSelCaption[i] = Caption(left + 150, y, left + 250, y - 12, "*init*", root);

@@ -43,6 +43,8 @@ extern int gnNumUnitsDetected;
 extern int gnDevIdxPick;
 extern char gaszSelHWUnit[32];
 extern XPWidgetID gwidDeviceSelPopup;
+// Empty, or says that the last pick could not be written to DRAV.INI.
+extern XPWidgetID gwidSaveStatus;
 extern XPWidgetID gawidFnSelCaption[kConfigRows];
 extern XPWidgetID gawidFnSelPopup[kConfigRows];
 extern char gaszFnSelConfigKey[kConfigRows][32];
