@@ -4,6 +4,12 @@
 //   InputLoopEmpty          the input flight loop's work with nothing queued.
 //   RefreshIdle             one refresh pass over all sixteen units when nothing changed; the
 //                           "reports_sent" counter must stay 0.
+//   InputFrame              the input flight loop of a frame that handles one knob step: the
+//                           value is tuned and all sixteen units refreshed, with the caches
+//                           emptied before every pass as the simulator's own frame leaves them.
+//                           CPU time of the simulator's thread; target under 5 us.
+//   RefreshIdleCold         RefreshIdle with the caches emptied before every pass (the
+//                           half-second refresh inside the loaded plug-in); target under 10 us.
 //   RegisterAll             registering all sixteen units from a realistic DRAV.INI.
 //   InputToDataref          a button report written to the unit's node until the dataref holds the
 //                           new value: "queued_us" is the part up to the input ring (device
@@ -17,10 +23,12 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
 #include "modules/module_base.h"
+#include "modules/panels.h"
 #include "plugin/unit_registry.h"
 #include "testbed.h"
 
@@ -215,6 +223,53 @@ void RefreshIdle(benchmark::State& state) {
     state.counters["reports_sent"] = static_cast<double>(w.SentCount() - before);
 }
 BENCHMARK(RefreshIdle);
+
+// Pushes the caches' contents out, as a simulator frame does between two plug-in calls.
+void EvictCaches() {
+    static std::vector<char> junk(32 << 20);
+    for (size_t i = 0; i < junk.size(); i += 64)
+        junk[i] = static_cast<char>(junk[i] + 1);
+    benchmark::ClobberMemory();
+}
+
+void InputFrame(benchmark::State& state) {
+    World& w = TheWorld();
+    w.Drain();
+    const size_t before = w.SentCount();
+    int step = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        EvictCaches();
+        // What the input callback queues for one detent of the knob panel's first dial
+        // (bound to the heading bug), alternating so the value stays put over the run.
+        g_QD_Last_Input.SetQueue(QDHW_KNB, 0, QDKNB_Module::kFirstDialControl, step);
+        step = -step;
+        state.ResumeTiming();
+        if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+    }
+    w.Drain();
+    state.counters["units"] = 16;
+    state.counters["reports_per_frame"] =
+        static_cast<double>(w.SentCount() - before) / static_cast<double>(state.iterations());
+}
+BENCHMARK(InputFrame)->Iterations(2000);
+
+void RefreshIdleCold(benchmark::State& state) {
+    World& w = TheWorld();
+    of_RefreshUnits();
+    w.Drain();
+    const size_t before = w.SentCount();
+    for (auto _ : state) {
+        state.PauseTiming();
+        EvictCaches();
+        state.ResumeTiming();
+        of_RefreshUnits();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    state.counters["units"] = 16;
+    state.counters["reports_sent"] = static_cast<double>(w.SentCount() - before);
+}
+BENCHMARK(RefreshIdleCold)->Iterations(2000);
 
 void RegisterAll(benchmark::State& state) {
     World& w = TheWorld();
