@@ -7,6 +7,8 @@
 #include "XPWidgets.h"
 #include "harness.h"
 
+#include <filesystem>
+
 namespace e2e {
 namespace {
 
@@ -204,12 +206,33 @@ TEST_F(DialogTest, ColourPopupsOfTheAnnunciatorPanel) {
     EXPECT_EQ(ReadIni(), "[QDANP_1]\nColour6=GREEN\nFunction6=ANP_GEAR_DOWN\n");
 }
 
+TEST_F(DialogTest, APickThatCannotBeWrittenIsShownNotSaved) {
+    Plug(RSX);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Open());
+    auto status_shown = [] {
+        for (const auto& w : Alive())
+            if (w.descriptor.find("NOT SAVED") != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_FALSE(status_shown());
+    // The settings file's place is taken by a folder: no write can succeed.
+    std::filesystem::remove(PluginFolder() + "DRAV.INI");
+    ASSERT_TRUE(std::filesystem::create_directory(PluginFolder() + "DRAV.INI"));
+    ASSERT_TRUE(Pick(FunctionPopup(3), "COM2_DUAL"));
+    EXPECT_TRUE(status_shown());
+    std::filesystem::remove(PluginFolder() + "DRAV.INI");
+    ASSERT_TRUE(Pick(FunctionPopup(3), "NAV1_DUAL"));
+    EXPECT_FALSE(status_shown()) << "a pick that was saved clears the warning";
+    EXPECT_EQ(ReadIni(), "[QDRSX_1]\nFunction1=NAV1_DUAL\n");
+}
+
 TEST_F(DialogTest, ClosingDestroysEveryWidgetAndTheMenuOpensItAgain) {
     Plug(PBX);
     ASSERT_TRUE(Start());
     ASSERT_TRUE(Open());
     const size_t count = Alive().size();
-    EXPECT_EQ(count, 1u + 1u + 30u * 3u + 4u * 5u);
+    EXPECT_EQ(count, 1u + 1u + 1u + 30u * 3u + 4u * 5u); // window, unit popup, save status, rows, sliders
     const auto all = Alive();
     auto root = static_cast<XPWidgetID>(
         std::find_if(all.begin(), all.end(), [](const auto& w) { return w.is_root; })->id);
