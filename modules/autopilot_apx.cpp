@@ -138,8 +138,8 @@ void QDAPX_Module::Register(unsigned short unit_index) {
     short enc[kDisplays] = {};
     unsigned int switches = 0;
     QDAPX_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &enc[4], &enc[5], &switches);
-    lastSwitches = switches & kSwitchMask;
-    if (DRAV_DebugRegister()) LogBits32("QDAPX_Module::Register - SwitchState", lastSwitches);
+    DRAV_StoreInputState([&] { lastSwitches = switches & kSwitchMask; });
+    if (DRAV_DebugRegister()) LogBits32("QDAPX_Module::Register - SwitchState", switches & kSwitchMask);
     int level = ii_brightlevel;
     if (level < 0) level = 0;
     if (level > 15) level = 15;

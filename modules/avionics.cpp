@@ -333,8 +333,8 @@ void QDRSX_Module::Register(unsigned short unit_index) {
     short r = 0;
     unsigned char switches = 0;
     QDRSX_GetControlVals(unit, &l, &r, &switches);
-    lastButtons = switches & 0x07u;
-    if (DRAV_DebugRegister()) LogBits("QDRSX_Module::Register - PrevSwitchVals", lastButtons);
+    DRAV_StoreInputState([&] { lastButtons = switches & 0x07u; });
+    if (DRAV_DebugRegister()) LogBits("QDRSX_Module::Register - PrevSwitchVals", switches & 0x07u);
 #ifndef __APPLE__
     if (g_RMKRSXEncoderType >= 0 && g_RMKRSXEncoderType <= 2) {
         const auto type = static_cast<unsigned char>(g_RMKRSXEncoderType);

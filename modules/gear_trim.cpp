@@ -151,7 +151,7 @@ void QDGTP_Module::Register(unsigned short unit_index) {
     QDGTP_GetControlVals(unit, &trim, &switches);
     if (g_DRAV_DebugRegisterFunction) DRAV_LogControlState("QDGTP_Module::Register - SwitchState", switches);
     // The lever is latching: the simulator takes its position once.
-    lastLever = (switches & 0x01) ? 1 : -1;
+    DRAV_StoreInputState([&] { lastLever = (switches & 0x01) ? 1 : -1; });
     binding[0].SetFly((switches & 0x01) ? Fly_subsystem::ACTION_OFF : Fly_subsystem::ACTION_ON, 0, 0);
 }
 
@@ -262,10 +262,12 @@ void QDGTP2_Module::Register(unsigned short unit_index) {
     short e1 = 0, e2 = 0, e3 = 0;
     unsigned char switches = 0;
     QDGTP2_GetControlVals(unit, &e1, &e2, &e3, &switches);
-    lastButtons = switches;
+    DRAV_StoreInputState([&] {
+        lastButtons = switches;
+        lastLever = (switches & 0x01) ? 1 : -1;
+    });
     if (g_DRAV_DebugRegisterFunction)
         DRAV_LogControlState("QDGTP2_Module::Register - PrevSwitchVals", switches);
-    lastLever = (switches & 0x01) ? 1 : -1;
     binding[BIND_LEVER].SetFly((switches & 0x01) ? Fly_subsystem::ACTION_OFF : Fly_subsystem::ACTION_ON, 0,
                                0);
     if (switches & 0x04)

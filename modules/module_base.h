@@ -105,6 +105,12 @@ class QD_Abstract_AvionicDevice : public QD_Abstract_Module, public AvionicsUnit
 // thread), and on the main thread while module arrays move or a Register stores the previous
 // control state: those are the only places the two threads meet on a module. Held briefly only.
 std::mutex& DRAV_InputStateMutex();
+// Runs store under that lock: previous control state set on the main thread (Register, Clear)
+// while input may be arriving.
+template <class Store> void DRAV_StoreInputState(Store&& store) {
+    std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
+    store();
+}
 
 // ---- Per-operation debug log switches (section "DEBUG") --------------------------------------
 

@@ -38,8 +38,7 @@ int ScanBits(unsigned char now, unsigned char& last, int count, int* value) {
 
 // Stores the control state read at registration; input may be arriving on the device thread.
 void StorePrevious(unsigned char& previous, unsigned char now) {
-    std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
-    previous = now;
+    DRAV_StoreInputState([&] { previous = now; });
 }
 
 // Lamp bit i is lit when binding i reads "on".
