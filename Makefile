@@ -6,6 +6,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 WIN_BUILD  ?= build-win
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 SCENARIO   ?= examples/tour.scn
 INI        ?=
@@ -22,7 +23,7 @@ FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_TARGETS  := fuzz_descriptor fuzz_devlib_input fuzz_devlib_text fuzz_catalogue fuzz_scenario
 
-.PHONY: all deps deps-windows fuzz-deps configure build run pictures test test-asan bench package fuzz fuzz-ci soak \
+.PHONY: all deps deps-windows fuzz-deps configure build run pictures test test-asan test-tsan bench package fuzz fuzz-ci soak \
         windows-configure windows test-windows clean
 
 all: build
@@ -94,6 +95,14 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The same tests under ThreadSanitizer. Suppressions (tests/tsan.supp) name only libraries
+# that are not ours.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAV_TSAN=ON -DDRAV_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1" \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
+
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
 
@@ -159,4 +168,4 @@ test-windows: configure windows-configure
 	  WINEPREFIX=$(WIN_PREFIX) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

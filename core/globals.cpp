@@ -13,8 +13,8 @@ int gnShowConfigWindow = 0;
 int g_InConfigScreen = 0;
 XPLMDataRef gIsMetricPressure = nullptr;
 
-int APX_Disabled = 0;
-int NDC_Disabled = 0;
+std::atomic<int> APX_Disabled{0};
+std::atomic<int> NDC_Disabled{0};
 XPLMDataRef APX_Disabled_DR = nullptr;
 XPLMDataRef NDC_Disabled_DR = nullptr;
 

@@ -1,6 +1,8 @@
 // Plug-in-wide state: plain globals that live from load to unload, touched only on the
-// simulator's main thread.
+// simulator's main thread (the panel-disable flags excepted).
 #pragma once
+
+#include <atomic>
 
 #include "XPLMDataAccess.h"
 #include "XPLMDisplay.h"
@@ -20,9 +22,10 @@ extern int gnShowConfigWindow;
 extern int g_InConfigScreen;
 extern XPLMDataRef gIsMetricPressure;
 
-// Panels taken away by another plug-in (panel_switches.cpp)
-extern int APX_Disabled;
-extern int NDC_Disabled;
+// Panels taken away by another plug-in (panel_switches.cpp). Set on the simulator's thread,
+// read by GetButton on the device library's input thread.
+extern std::atomic<int> APX_Disabled;
+extern std::atomic<int> NDC_Disabled;
 extern XPLMDataRef APX_Disabled_DR;
 extern XPLMDataRef NDC_Disabled_DR;
 

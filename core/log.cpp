@@ -38,7 +38,8 @@ void DRAV_WriteToLog(const char* message) {
         snprintf(path, sizeof path, "%s", g_LogPath);
     else
         DRAV_BuildPluginPath(kDravLogFile, path, sizeof path);
-    if (FILE* f = DRAV_OpenFile(path, "a")) {
+    // An empty path was refused as too long.
+    if (FILE* f = path[0] != '\0' ? DRAV_OpenFile(path, "a") : nullptr) {
         fputs(line, f);
         fclose(f);
     }

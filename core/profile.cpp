@@ -469,7 +469,7 @@ bool DRAV_WriteLayerPref(DRAV_SettingsLayer layer, const char* section, const ch
         const Watched* w = WatchOf(path);
         was_applied = w != nullptr && !w->pending && DRAV_StampFile(path) == w->applied;
     }
-    XP_WriteIniPref(file, section, key, value);
+    if (!XP_WriteIniPref(file, section, key, value)) return false;
     if (layer == DRAV_SettingsLayer::ThisAircraft && g_Profile.source != DRAV_ProfileSource::User) {
         DRAV_ReselectProfile(); // the new file is the active profile now
         return true;

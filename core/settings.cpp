@@ -5,6 +5,8 @@
 #include "paths.h"
 #include "platform.h"
 
+#include "XPLMUtilities.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -40,28 +42,39 @@ char* QDXP_fgets_multiplatform(char* buf, int size, FILE* file) {
     }
     if (n == 0 && at_eof) return nullptr;
 
+    buf[n] = '\0';
+    int end = n > 0 && IsLineEnd(buf[n - 1]) ? buf[n - 1] : EOF;
+    if (end != EOF) {
+        buf[n - 1] = '\0';
+    } else if (!at_eof) {
+        // A line end right after a full piece belongs to that piece, not to an empty line
+        // (else every rewrite would add one).
+        const int c = fgetc(file);
+        if (c != EOF && IsLineEnd(static_cast<char>(c)))
+            end = c;
+        else if (c != EOF)
+            ungetc(c, file);
+    }
     // CRLF and LFCR each end one line: swallow the partner of the line end just read.
-    if (n > 0 && IsLineEnd(buf[n - 1])) {
-        const int partner = buf[n - 1] == '\r' ? '\n' : '\r';
+    if (end != EOF) {
+        const int partner = end == '\r' ? '\n' : '\r';
         const int c = fgetc(file);
         if (c != partner && c != EOF) ungetc(c, file);
     }
-    buf[n] = '\0';
-    if (n > 0 && IsLineEnd(buf[n - 1])) buf[n - 1] = '\0';
     return buf;
 }
 
 void XP_ReadIniPref(const char* file, const char* section, const char* key, char* out, size_t out_size,
                     const char* def) {
     char path[kPathSize];
-    DRAV_BuildPluginPath(file, path, sizeof path);
+    const bool path_ok = DRAV_BuildPluginPath(file, path, sizeof path);
     char header[kLineSize];
     snprintf(header, sizeof header, "[%s]", section);
 
     // Build the result apart from out: a caller may pass its own buffer as the default.
     char value[kLineSize];
     bool found = false;
-    if (FILE* f = DRAV_OpenFile(path, "r")) {
+    if (FILE* f = path_ok ? DRAV_OpenFile(path, "r") : nullptr) {
         char line[kLineSize];
         bool in_section = false;
         while (QDXP_fgets_multiplatform(line, sizeof line, f)) {
@@ -107,13 +120,22 @@ struct LineWriter {
     }
 };
 
+// Says in the simulator's log (and DRAV's) that a pick was not saved.
+void LogWriteFailure(const char* path, const char* why) {
+    char line[kPathSize + 96];
+    snprintf(line, sizeof line, "DRAV: settings not saved to %s: %s\n", path, why);
+    XPLMDebugString(line);
+    line[strcspn(line, "\n")] = '\0';
+    DRAV_WriteToLog(line);
+}
+
 }  // namespace
 
-void XP_WriteIniPref(const char* file, const char* section, const char* key, const char* value) {
+bool XP_WriteIniPref(const char* file, const char* section, const char* key, const char* value) {
     char path[kPathSize];
-    DRAV_BuildPluginPath(file, path, sizeof path);
+    if (!DRAV_BuildPluginPath(file, path, sizeof path)) return false;
     char tmp_path[kPathSize + 8];
-    if (snprintf(tmp_path, sizeof tmp_path, "%s_TMP", path) >= static_cast<int>(sizeof tmp_path)) return;
+    snprintf(tmp_path, sizeof tmp_path, "%s_TMP", path);
     char header[kLineSize];
     snprintf(header, sizeof header, "[%s]", section);
     char prefix[kLineSize];
@@ -126,12 +148,15 @@ void XP_WriteIniPref(const char* file, const char* section, const char* key, con
         if (FILE* created = DRAV_OpenFile(path, "w")) fclose(created);
         in = DRAV_OpenFile(path, "r");
     }
+    // A DRAV.INI_TMP left by a killed write is truncated and reused.
     FILE* out = DRAV_OpenFile(tmp_path, "w");
     if (!in || !out) {
+        const int why = errno;
         if (in) fclose(in);
         if (out) fclose(out);
         remove(tmp_path);
-        return;
+        LogWriteFailure(path, strerror(why));
+        return false;
     }
 
     LineWriter w{out};
@@ -175,17 +200,25 @@ void XP_WriteIniPref(const char* file, const char* section, const char* key, con
         w.Line(prefix, value);
         changed = true;
     }
+    // A read error (DRAV.INI a folder, an I/O error) must not pass for the end of the file:
+    // the copy would lose the rest of the settings.
+    bool ok = !ferror(in) && !w.failed;
     fclose(in);
 
     // Only a complete, flushed file may take the settings file's place; the replacement is
     // atomic, so a crash leaves either the old or the new file, never neither.
-    bool ok = !w.failed && DRAV_SyncFile(out);
+    ok = ok && DRAV_SyncFile(out);
     if (fclose(out) != 0) ok = false;
-    if (changed && ok) {
-        if (!DRAV_ReplaceFile(tmp_path, path)) remove(tmp_path);
-    } else {
+    const int why = errno;
+    if (!changed && ok) {
         remove(tmp_path);
+        return true;
     }
+    if (ok && DRAV_ReplaceFile(tmp_path, path)) return true;
+    const int replace_why = errno;
+    remove(tmp_path);
+    LogWriteFailure(path, strerror(ok ? replace_why : why));
+    return false;
 }
 
 int DRAV_ParseIniInt(const char* text) {

@@ -24,8 +24,9 @@ inline void XP_ReadIniPref(const char* file, const char* section, const char* ke
 }
 
 // Sets key in [section] to value, creating the file, section or key as needed; an empty
-// value removes the key. The file is replaced atomically.
-void XP_WriteIniPref(const char* file, const char* section, const char* key, const char* value);
+// value removes the key. The file is replaced atomically. False, with a line in the
+// simulator's log, when the file could not be written (it is then unchanged).
+bool XP_WriteIniPref(const char* file, const char* section, const char* key, const char* value);
 
 // Leading integer / decimal number of a setting's text; 0 when it does not begin with one.
 int DRAV_ParseIniInt(const char* text);

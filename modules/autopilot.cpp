@@ -48,8 +48,10 @@ void QDAPC_Module::Register(unsigned short unit_index) {
     unsigned char sw1 = 0;
     unsigned char sw2 = 0;
     QDAPC_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &enc[4], &sw1, &sw2);
-    lastButtons = sw1;
-    lastButtons2 = static_cast<unsigned char>(sw2 & 1u);
+    DRAV_StoreInputState([&] {
+        lastButtons = sw1;
+        lastButtons2 = static_cast<unsigned char>(sw2 & 1u);
+    });
     if (DRAV_DebugRegister()) {
         LogBits("QDAPC_Module::Register - SwitchVals1_8", lastButtons);
         LogBits("QDAPC_Module::Register - SwitchVals9_16", lastButtons2);
@@ -63,7 +65,7 @@ int QDAPC_Module::GetButton(const void* data, int* value) {
         LogLine("QDAPC_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d, Dial E = %d",
                 vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4]);
     for (int i = 0; i < kDisplays; ++i) {
-        if (vals->enc[i] != 0) {
+        if (vals->enc[i] != 0 && FirstInReport(i)) {
             *value = vals->enc[i];
             return kFirstEncoder + i;
         }
@@ -201,14 +203,16 @@ void QDNDC_Module::Register(unsigned short unit_index) {
     unsigned short switches = 0;
     unsigned char selectors = 0;
     QDNDC_GetControlVals(unit, &enc1, &enc2, &switches, &selectors);
-    lastButtons = switches;
-    lastSelectors = selectors;
+    DRAV_StoreInputState([&] {
+        lastButtons = switches;
+        lastSelectors = selectors;
+        leftPosition = static_cast<unsigned char>(selectors & 0x0Fu);
+        rightPosition = static_cast<unsigned char>(selectors >> 4);
+    });
     if (DRAV_DebugRegister()) {
-        LogBits("QDNDC_Module::Register - PrevSwitchVals", lastButtons);
-        LogBits("QDNDC_Module::Register - PrevSelectorVals", lastSelectors);
+        LogBits("QDNDC_Module::Register - PrevSwitchVals", switches);
+        LogBits("QDNDC_Module::Register - PrevSelectorVals", selectors);
     }
-    leftPosition = static_cast<unsigned char>(selectors & 0x0Fu);
-    rightPosition = static_cast<unsigned char>(selectors >> 4);
     // A position the selector cannot have (a bad report) selects nothing.
     if (leftPosition < kLeftPositions)
         binding[kFirstLeftPosition + leftPosition].SetFly(Fly_subsystem::ACTION_POSITION, leftPosition, 1);
@@ -248,11 +252,11 @@ int QDNDC_Module::GetButton(const void* data, int* value) {
     }
     if (DRAV_DebugGetButton() && (vals->enc1 != 0 || vals->enc2 != 0))
         LogLine("QDNDC_Module::GetButton -  Dial A = %d, Dial B = %d", vals->enc1, vals->enc2);
-    if (vals->enc1 != 0) {
+    if (vals->enc1 != 0 && FirstInReport(0)) {
         *value = vals->enc1;
         return kLeftEncoder;
     }
-    if (vals->enc2 != 0) {
+    if (vals->enc2 != 0 && FirstInReport(1)) {
         *value = vals->enc2;
         return kRightEncoder;
     }
@@ -281,8 +285,10 @@ void QDNDC_Module::HandleInput(int control, int value) {
 }
 
 void QDNDC_Module::Clear() {
-    lastButtons = 0;
-    lastSelectors = 0;
+    DRAV_StoreInputState([&] {
+        lastButtons = 0;
+        lastSelectors = 0;
+    });
 }
 
 // Default functions of the numbered keys, used by registration and shown by the dialog.

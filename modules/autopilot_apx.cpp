@@ -138,8 +138,8 @@ void QDAPX_Module::Register(unsigned short unit_index) {
     short enc[kDisplays] = {};
     unsigned int switches = 0;
     QDAPX_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &enc[4], &enc[5], &switches);
-    lastSwitches = switches & kSwitchMask;
-    if (DRAV_DebugRegister()) LogBits32("QDAPX_Module::Register - SwitchState", lastSwitches);
+    DRAV_StoreInputState([&] { lastSwitches = switches & kSwitchMask; });
+    if (DRAV_DebugRegister()) LogBits32("QDAPX_Module::Register - SwitchState", switches & kSwitchMask);
     int level = ii_brightlevel;
     if (level < 0) level = 0;
     if (level > 15) level = 15;
@@ -155,7 +155,7 @@ int QDAPX_Module::GetButton(const void* data, int* value) {
                 "Dial F = %d",
                 vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4], vals->enc[5]);
     for (int i = 0; i < kDisplays; ++i) {
-        if (vals->enc[i] != 0) {
+        if (vals->enc[i] != 0 && FirstInReport(i)) {
             *value = vals->enc[i];
             return kFirstEncoder + i;
         }

@@ -217,13 +217,13 @@ void QDAlphaNumeric_Module::SetDisplay() {
     }
     char numeric[kKeptSize];
     if (!listed && PadTransponder() && shown->GetUnitType() == XPDR) {
-        snprintf(numeric, sizeof numeric, " %s", shown->text);
+        DRAV_JoinText(numeric, sizeof numeric, " ", shown->text);
     } else {
         // Every COM frequency starts with 1: a display one digit short leaves it out (18.005).
         const char* from = shown->text;
         while (*from != '\0' && Wide833(shown, from, NumericWidth()))
             ++from;
-        snprintf(numeric, sizeof numeric, "%s", from);
+        DRAV_JoinText(numeric, sizeof numeric, "", from);
     }
     if (DRAV_TextChanged(lastNumeric, numeric)) {
         SendNumeric(numeric);
@@ -243,11 +243,11 @@ int QDAVX_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDAVXControlVals*>(data);
     if (DRAV_DebugGetButton())
         LogLine("QDAVX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
-    if (vals->enc1 != 0) {
+    if (vals->enc1 != 0 && FirstInReport(0)) {
         *value = vals->enc1;
         return 0;
     }
-    if (vals->enc2 != 0) {
+    if (vals->enc2 != 0 && FirstInReport(1)) {
         *value = vals->enc2;
         return 1;
     }
@@ -263,25 +263,24 @@ void QDAVX_Module::SendNumeric(const char* text) {
 
 int QDAVY_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDAVYControlVals*>(data);
-    int control = -1;
     if (DRAV_DebugGetButton())
         LogLine("QDAVY_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
-    // Later sources win: encoder 2 over encoder 1, the button over both.
-    if (vals->enc1 != 0) {
-        *value = vals->enc1;
-        control = 0;
-    }
-    if (vals->enc2 != 0) {
-        *value = vals->enc2;
-        control = 1;
-    }
+    // The button first: a press must not wait for a drain that a single call would not do.
     if (vals->button != lastButton) {
         lastButton = vals->button;
         if (DRAV_DebugGetButton()) LogBits("QDAVY_Module::GetButton - BtnState", lastButton);
         *value = lastButton != 0 ? 1 : 0;
-        control = 2;
+        return 2;
     }
-    return control;
+    if (vals->enc2 != 0 && FirstInReport(1)) {
+        *value = vals->enc2;
+        return 1;
+    }
+    if (vals->enc1 != 0 && FirstInReport(0)) {
+        *value = vals->enc1;
+        return 0;
+    }
+    return -1;
 }
 
 void QDAVY_Module::HandleInput(int control, int value) {
@@ -350,8 +349,8 @@ void QDRSX_Module::Register(unsigned short unit_index) {
     short r = 0;
     unsigned char switches = 0;
     QDRSX_GetControlVals(unit, &l, &r, &switches);
-    lastButtons = switches & 0x07u;
-    if (DRAV_DebugRegister()) LogBits("QDRSX_Module::Register - PrevSwitchVals", lastButtons);
+    DRAV_StoreInputState([&] { lastButtons = switches & 0x07u; });
+    if (DRAV_DebugRegister()) LogBits("QDRSX_Module::Register - PrevSwitchVals", switches & 0x07u);
 #ifndef __APPLE__
     if (g_RMKRSXEncoderType >= 0 && g_RMKRSXEncoderType <= 2) {
         const auto type = static_cast<unsigned char>(g_RMKRSXEncoderType);
@@ -364,11 +363,11 @@ int QDRSX_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDRSXControlVals*>(data);
     if (DRAV_DebugGetButton())
         LogLine("QDRSX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->left, vals->right);
-    if (vals->left != 0) {
+    if (vals->left != 0 && FirstInReport(0)) {
         *value = vals->left;
         return 3;
     }
-    if (vals->right != 0) {
+    if (vals->right != 0 && FirstInReport(1)) {
         *value = vals->right;
         return 4;
     }
@@ -432,24 +431,25 @@ void QDRSX_Module::SetDisplay() {
         char letter = ' ';
         bool point = false;
         if (DualPrefix(left->label, &letter, &point)) {
-            snprintf(text, sizeof text, point ? "%c.%s" : "%c%s", letter, left->text);
+            const char prefix[3] = {letter, point ? '.' : '\0', '\0'};
+            DRAV_JoinText(text, sizeof text, prefix, left->text);
             if (Wide833(left, text, kRsxWidth)) {
                 // No room for letter and frequency together: the letter names the radio for a
                 // moment after a page change, then the frequency takes the whole display.
                 if (XPLMGetElapsedTime() - pageShownAt < kLetterSeconds)
-                    snprintf(text, sizeof text, point ? "%c." : "%c", letter);
+                    DRAV_JoinText(text, sizeof text, prefix, "");
                 else
-                    snprintf(text, sizeof text, "%s", left->text);
+                    DRAV_JoinText(text, sizeof text, "", left->text);
             }
         } else {
-            snprintf(text, sizeof text, "%s", left->text);
+            DRAV_JoinText(text, sizeof text, "", left->text);
         }
         if (DRAV_TextChanged(lastLeft, text)) {
             QDRSX_SetLDisplayText(unit, text);
             if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Left Display = %s", text);
         }
-        snprintf(text, sizeof text, " %s", right->text);
-        if (Wide833(right, text, kRsxWidth)) snprintf(text, sizeof text, "%s", right->text);
+        DRAV_JoinText(text, sizeof text, " ", right->text);
+        if (Wide833(right, text, kRsxWidth)) DRAV_JoinText(text, sizeof text, "", right->text);
         if (DRAV_TextChanged(lastRight, text)) {
             QDRSX_SetRDisplayText(unit, text);
             if (DRAV_DebugSetDisplay())
@@ -460,10 +460,7 @@ void QDRSX_Module::SetDisplay() {
             QDRSX_SetLDisplayText(unit, left->label);
             if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Left Display = %s", left->label);
         }
-        if (std::strcmp(left->label, "XPDR") == 0)
-            snprintf(text, sizeof text, " %s", left->text);
-        else
-            snprintf(text, sizeof text, "%s", left->text);
+        DRAV_JoinText(text, sizeof text, std::strcmp(left->label, "XPDR") == 0 ? " " : "", left->text);
         if (DRAV_TextChanged(lastRight, text)) {
             QDRSX_SetRDisplayText(unit, text);
             if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Right Display = %s", text);

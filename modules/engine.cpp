@@ -193,7 +193,7 @@ int QDTHQ_Module::GetButton(const void* data, int* value) {
         DRAV_LogControlState("QDTHQ_Module::GetButton - SwitchState", vals->switches);
     }
     (void)value;
-    return 0; // every report moves all six axes
+    return FirstInReport(0) ? 0 : -1; // every report moves all six axes
 }
 
 void QDTHQ_Module::HandleInput(int, int) {

@@ -83,11 +83,13 @@ void QDECP_Module::Register(unsigned short unit_index) {
     unsigned char position = 0, gear = 0, wingFlaps = 0, cowlFlaps = 0;
     unsigned short switches = 0;
     QDECP_GetControlVals(unit, &position, &gear, &wingFlaps, &cowlFlaps, &switches);
-    lastSelector = position;
-    lastGear = gear;
-    lastWingFlaps = wingFlaps;
-    lastCowlFlaps = cowlFlaps;
-    lastButtons = switches;
+    DRAV_StoreInputState([&] {
+        lastSelector = position;
+        lastGear = gear;
+        lastWingFlaps = wingFlaps;
+        lastCowlFlaps = cowlFlaps;
+        lastButtons = switches;
+    });
     if (DRAV_DebugRegister()) {
         DRAV_LogControlState("QDECP_Module::Register - Selector", position);
         DRAV_LogControlState("QDECP_Module::Register - GearState", gear);
@@ -142,7 +144,8 @@ int QDECP_Module::GetButton(const void* data, int* value) {
     }
     const int position = vals->position;
     if (position == lastSelector || !ValidSelector(position)) {
-        // The wing-flaps switch is momentary: it steps while held.
+        // The wing-flaps switch is momentary: it steps while held, once per report.
+        if ((vals->b == 1 || vals->b == 2) && !FirstInReport(0)) return -1;
         if (vals->b == 1) return *value = -1, CONTROL_WING_FLAPS;
         if (vals->b == 2) return *value = 1, CONTROL_WING_FLAPS;
         return -1;
@@ -156,11 +159,13 @@ int QDECP_Module::GetButton(const void* data, int* value) {
 }
 
 void QDECP_Module::Clear() {
-    lastSelector = 0;
-    lastGear = 0;
-    lastWingFlaps = 0;
-    lastCowlFlaps = 0;
-    lastButtons = 0;
+    DRAV_StoreInputState([&] {
+        lastSelector = 0;
+        lastGear = 0;
+        lastWingFlaps = 0;
+        lastCowlFlaps = 0;
+        lastButtons = 0;
+    });
 }
 
 void QDECP_Module::HandleInput(int control, int value) {
@@ -200,7 +205,12 @@ E_UnitType QDECP_Module::GetFunction(char key) {
 
 void QDSSM_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
-    QDSSM_GetControlVals(unit, &lastSelectors[0], &lastSelectors[1], &lastSelectors[2]);
+    unsigned char now[3] = {};
+    QDSSM_GetControlVals(unit, &now[0], &now[1], &now[2]);
+    DRAV_StoreInputState([&] {
+        for (int i = 0; i < 3; ++i)
+            lastSelectors[i] = now[i];
+    });
     if (DRAV_DebugRegister()) {
         DRAV_LogControlState("QDSSM_Module::Register - Selector1", lastSelectors[0]);
         DRAV_LogControlState("QDSSM_Module::Register - Selector2", lastSelectors[1]);
@@ -227,7 +237,7 @@ int QDSSM_Module::GetButton(const void* data, int* value) {
 }
 
 void QDSSM_Module::Clear() {
-    lastSelectors[0] = lastSelectors[1] = lastSelectors[2] = 0;
+    DRAV_StoreInputState([&] { lastSelectors[0] = lastSelectors[1] = lastSelectors[2] = 0; });
 }
 
 void QDSSM_Module::StartEngine(int engine, int value) {

@@ -151,7 +151,7 @@ void QDGTP_Module::Register(unsigned short unit_index) {
     QDGTP_GetControlVals(unit, &trim, &switches);
     if (g_DRAV_DebugRegisterFunction) DRAV_LogControlState("QDGTP_Module::Register - SwitchState", switches);
     // The lever is latching: the simulator takes its position once.
-    lastLever = (switches & 0x01) ? 1 : -1;
+    DRAV_StoreInputState([&] { lastLever = (switches & 0x01) ? 1 : -1; });
     binding[0].SetFly((switches & 0x01) ? Fly_subsystem::ACTION_OFF : Fly_subsystem::ACTION_ON, 0, 0);
 }
 
@@ -171,17 +171,14 @@ int QDGTP_Module::GetButton(const void* data, int* extra) {
         LogLine("QDGTP_Module::GetButton -  Wheel = %d", trim);
         DRAV_LogControlState("QDGTP_Module::GetButton - BtnState", switches);
     }
-    if (trim != 0) {
+    if (trim != 0 && FirstInReport(0)) {
         *extra = trim;
         return CONTROL_WHEEL;
     }
     // The rocker is momentary: it reports while held and keeps no state.
-    if (switches & 0x02) {
-        *extra = -1;
-        return CONTROL_ROCKER;
-    }
-    if (switches & 0x04) {
-        *extra = 1;
+    const int rocker = (switches & 0x02) ? -1 : (switches & 0x04) ? 1 : 0;
+    if (rocker != 0 && FirstInReport(1)) {
+        *extra = rocker;
         return CONTROL_ROCKER;
     }
     int lever = (switches & 0x01) ? 1 : -1;
@@ -265,10 +262,12 @@ void QDGTP2_Module::Register(unsigned short unit_index) {
     short e1 = 0, e2 = 0, e3 = 0;
     unsigned char switches = 0;
     QDGTP2_GetControlVals(unit, &e1, &e2, &e3, &switches);
-    lastButtons = switches;
+    DRAV_StoreInputState([&] {
+        lastButtons = switches;
+        lastLever = (switches & 0x01) ? 1 : -1;
+    });
     if (g_DRAV_DebugRegisterFunction)
         DRAV_LogControlState("QDGTP2_Module::Register - PrevSwitchVals", switches);
-    lastLever = (switches & 0x01) ? 1 : -1;
     binding[BIND_LEVER].SetFly((switches & 0x01) ? Fly_subsystem::ACTION_OFF : Fly_subsystem::ACTION_ON, 0,
                                0);
     if (switches & 0x04)
@@ -295,15 +294,15 @@ int QDGTP2_Module::GetButton(const void* data, int* extra) {
         LogLine("QDGTP2_Module::GetButton -  Wheel A = %d, Wheel B = %d, Wheel C = %d", a, b, c);
         DRAV_LogControlState("QDGTP2_Module::GetButton - BtnState", switches);
     }
-    if (a != 0) {
+    if (a != 0 && FirstInReport(0)) {
         *extra = a;
         return CONTROL_WHEEL_A;
     }
-    if (b != 0) {
+    if (b != 0 && FirstInReport(1)) {
         *extra = b;
         return CONTROL_WHEEL_B;
     }
-    if (c != 0) {
+    if (c != 0 && FirstInReport(2)) {
         *extra = -c; // the rudder wheel counts the other way round
         return CONTROL_WHEEL_C;
     }
@@ -313,12 +312,9 @@ int QDGTP2_Module::GetButton(const void* data, int* extra) {
         *extra = lever;
         return CONTROL_LEVER;
     }
-    if (switches & 0x20) {
-        *extra = -1;
-        return CONTROL_ROCKER;
-    }
-    if (switches & 0x10) {
-        *extra = 1;
+    const int rocker = (switches & 0x20) ? -1 : (switches & 0x10) ? 1 : 0;
+    if (rocker != 0 && FirstInReport(3)) {
+        *extra = rocker;
         return CONTROL_ROCKER;
     }
     for (int bit = 2; bit <= 3; ++bit) {

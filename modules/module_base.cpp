@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/log.h"
 
@@ -46,6 +47,15 @@ bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now) {
     std::memcpy(kept, now, n);
     kept[n] = '\0';
     return true;
+}
+
+void DRAV_JoinText(char* out, size_t out_size, const char* prefix, const char* text) {
+    if (out_size == 0) return;
+    size_t n = 0;
+    for (const char* part : {prefix, text})
+        for (const char* c = part; c != nullptr && *c != '\0' && n < out_size - 1; ++c)
+            out[n++] = *c;
+    out[n] = '\0';
 }
 
 void DRAV_BlankText(char* out, size_t out_size, int width) {

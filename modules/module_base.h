@@ -26,7 +26,8 @@ class QD_Abstract_Module {
     virtual void SetDisplay() = 0;
     // Compares the unit's control-value record with the previous state and reports the first
     // changed control (its value through *value), or -1. Runs on the device library's thread
-    // and writes only previous-control-state fields.
+    // and writes only previous-control-state fields. Between BeginReport and EndReport it is
+    // called again with the same record until it says -1, so it reports each change once.
     virtual int GetButton(const void* data, int* value) = 0;
     // Blanks displays and lamps and forgets what was sent, so that everything is sent again.
     virtual void Clear() = 0;
@@ -42,6 +43,13 @@ class QD_Abstract_Module {
 
     unsigned short unit = 0;
 
+    // The input callback drains one report: every control that changed in it is reported.
+    void BeginReport() {
+        draining = true;
+        reportedOnce = 0;
+    }
+    void EndReport() { draining = false; }
+
   protected:
     QD_Abstract_Module() = default;
     QD_Abstract_Module(const QD_Abstract_Module&) = default;
@@ -52,6 +60,21 @@ class QD_Abstract_Module {
     void BindSwitch(Fly_subsystem& binding, E_UnitType function, int targetUnit, int targetKind);
     // Binds a value function into *place (null when the function is not a value).
     static void BindAvionic(Avionic** place, E_UnitType function);
+
+    // For controls read from the record alone (encoder steps, held rockers), which no previous
+    // state marks as seen: true the first time slot is asked about while a report is drained,
+    // and always outside a drain.
+    bool FirstInReport(int slot) {
+        if (!draining) return true;
+        const uint32_t bit = uint32_t{1} << slot;
+        if ((reportedOnce & bit) != 0) return false;
+        reportedOnce |= bit;
+        return true;
+    }
+
+  private:
+    bool draining = false;
+    uint32_t reportedOnce = 0;
 };
 
 // Base of the three radio/avionics models; also what a module-function binding on another unit
@@ -82,6 +105,12 @@ class QD_Abstract_AvionicDevice : public QD_Abstract_Module, public AvionicsUnit
 // thread), and on the main thread while module arrays move or a Register stores the previous
 // control state: those are the only places the two threads meet on a module. Held briefly only.
 std::mutex& DRAV_InputStateMutex();
+// Runs store under that lock: previous control state set on the main thread (Register, Clear)
+// while input may be arriving.
+template <class Store> void DRAV_StoreInputState(Store&& store) {
+    std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
+    store();
+}
 
 // ---- Per-operation debug log switches (section "DEBUG") --------------------------------------
 
@@ -113,6 +142,9 @@ bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now);
 template <size_t N> inline bool DRAV_TextChanged(char (&kept)[N], const char* now) {
     return DRAV_TextChanged(kept, N, now);
 }
+// prefix + text into out (bounded, terminated): snprintf("%s%s") without its cost, for the
+// refresh pass that runs over every unit after every input.
+void DRAV_JoinText(char* out, size_t out_size, const char* prefix, const char* text);
 // Fills out with width blanks (clipped to out_size - 1) and terminates it.
 void DRAV_BlankText(char* out, size_t out_size, int width);
 

@@ -38,8 +38,7 @@ int ScanBits(unsigned char now, unsigned char& last, int count, int* value) {
 
 // Stores the control state read at registration; input may be arriving on the device thread.
 void StorePrevious(unsigned char& previous, unsigned char now) {
-    std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
-    previous = now;
+    DRAV_StoreInputState([&] { previous = now; });
 }
 
 // Lamp bit i is lit when binding i reads "on".
@@ -218,7 +217,7 @@ int QDKNB_Module::GetButton(const void* data, int* value) {
                              vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3]);
     // Encoders first; their counts are reset by the device library, so nothing is stored.
     for (int i = 0; i < kDials; ++i) {
-        if (vals->enc[i] != 0) {
+        if (vals->enc[i] != 0 && FirstInReport(i)) {
             *value = vals->enc[i];
             return kFirstDialControl + i;
         }
@@ -420,7 +419,8 @@ int QDIOB_Module::GetInputButton(const void* data, int* value) {
             continue;
         }
         *value = (switchTypes[i] == SELECTOR) ? 0 : (closed ? 1 : 0);
-        lastInputs = now;
+        // Only this input is taken: the others that changed are reported by the next calls.
+        lastInputs = (lastInputs & ~mask) | (now & mask);
         return i;
     }
     // Only selector positions opened: remember it, so returning to the same position later is

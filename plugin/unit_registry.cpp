@@ -18,6 +18,7 @@
 #include "simlink/avionic.h"
 #include "avionic_devlib_port.h"
 #include "simlink/catalogue.h"
+#include "simlink/custom_datarefs.h"
 #include "simlink/fly_subsystem.h"
 
 #include "modules/module_base.h"
@@ -628,7 +629,9 @@ void of_RegisterUnits() {
 }
 
 void of_RefreshUnits() {
+    DRAV_BeginPowerSnapshot();
     ForEachModule([](QD_Abstract_Module& m) { m.Refresh(); });
+    DRAV_EndPowerSnapshot();
 }
 
 void of_QDClear() {
@@ -666,10 +669,18 @@ bool InputCallback(tagQDDevHWType type, uint16_t unit, const void* data) {
     std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
     QD_Abstract_Module* module = nullptr;
     if (of_get_Device(type, unit, &module) != 1) return true;
-    int extra = 0;
-    const int button = type == QDHW_IOB ? static_cast<QDIOB_Module*>(module)->GetInputButton(data, &extra)
-                                        : module->GetButton(data, &extra);
-    if (button != -1) g_QD_Last_Input.SetQueue(type, unit, button, extra);
+    // Every control that changed in this report is one event; the module says -1 when none is
+    // left. Bounded by the largest model's control count, should a module never say -1.
+    constexpr int kMaxChangesPerReport = 64;
+    module->BeginReport();
+    for (int i = 0; i < kMaxChangesPerReport; ++i) {
+        int extra = 0;
+        const int button = type == QDHW_IOB ? static_cast<QDIOB_Module*>(module)->GetInputButton(data, &extra)
+                                            : module->GetButton(data, &extra);
+        if (button == -1) break;
+        g_QD_Last_Input.SetQueue(type, unit, button, extra);
+    }
+    module->EndReport();
     return true;
 }
 

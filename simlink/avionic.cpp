@@ -41,6 +41,9 @@ class NoUnitsPort : public AvionicBrightnessPort {
 
 NoUnitsPort g_no_units;
 AvionicBrightnessPort* g_brightness_port = &g_no_units;
+// Once DRAV has set a level, that level is the truth: a unit still sending the previous one
+// reads back stale, and a detent stepped from the read-back would be lost.
+bool g_brightness_set = false;
 
 // One static object per value function: 1 to 82 by identifier, then the switch-range
 // functions that are bound as values.
@@ -115,6 +118,7 @@ Avionic* DRAV_AvionicFor(E_UnitType unit_type) {
 
 void DRAV_SetBrightnessPort(AvionicBrightnessPort* port) {
     g_brightness_port = port ? port : &g_no_units;
+    g_brightness_set = false;
 }
 
 Avionic* Avionic::Register(const char* label_text, EDisplayType format, E_UnitType unit_type,
@@ -146,22 +150,44 @@ bool Avionic::ModeSwitchOn() {
 }
 
 void Avionic::GetFly() {
+    if (displayType != EDisplayType::DISP_BRIGHTNESS && displayType != EDisplayType::DISP_RAW) {
+        const float raw = InternalGet();
+        int variant = 0;
+        if (displayType == EDisplayType::DISP_SPEED) variant = ModeSwitchOn() ? 1 : 0;
+        if (displayType == EDisplayType::DISP_BARO)
+            variant = gIsMetricPressure && XPLMGetDatai(gIsMetricPressure) != 0 ? 1 : 0;
+        // The text may have been set by other means (FlipFlop, tuning): then it is formatted too.
+        if (formatted.valid && formatted.format == displayType && raw == formatted.raw &&
+            variant == formatted.variant && std::memcmp(text, formatted.text, sizeof text) == 0)
+            return;
+        FormatText(raw, variant);
+        formatted.valid = true;
+        formatted.format = displayType;
+        formatted.raw = raw;
+        formatted.variant = variant;
+        std::memcpy(formatted.text, text, sizeof text);
+        return;
+    }
+    FormatText(0.0f, 0);
+}
+
+void Avionic::FormatText(float v, int variant) {
     // snprintf into the 10-byte field: a value too wide for its format shows truncated.
     switch (displayType) {
     case EDisplayType::DISP_INT:
-        snprintf(text, sizeof text, " %d", TruncToInt(InternalGet()));
+        snprintf(text, sizeof text, " %d", TruncToInt(v));
         break;
     case EDisplayType::DISP_INT3:
-        snprintf(text, sizeof text, " %03d", TruncToInt(InternalGet()));
+        snprintf(text, sizeof text, " %03d", TruncToInt(v));
         break;
     case EDisplayType::DISP_INT4:
-        snprintf(text, sizeof text, "%04d", TruncToInt(InternalGet()));
+        snprintf(text, sizeof text, "%04d", TruncToInt(v));
         break;
     case EDisplayType::DISP_INT5:
-        snprintf(text, sizeof text, "%05d", TruncToInt(InternalGet()));
+        snprintf(text, sizeof text, "%05d", TruncToInt(v));
         break;
     case EDisplayType::DISP_FREQ: {
-        const int n = TruncToInt(InternalGet());
+        const int n = TruncToInt(v);
         snprintf(text, sizeof text, "%03d.%02d", n / 100, n % 100);
         break;
     }
@@ -171,34 +197,32 @@ void Avionic::GetFly() {
         break;
     }
     case EDisplayType::DISP_SPEED: {
-        const float v = InternalGet();
-        if (ModeSwitchOn())
+        if (variant != 0)
             snprintf(text, sizeof text, "  %1.02f", static_cast<double>(v));
         else
             snprintf(text, sizeof text, "  %03d", TruncToInt(v));
         break;
     }
     case EDisplayType::DISP_TENTHS:
-        snprintf(text, sizeof text, "%d", TruncToInt(InternalGet() * 10.0 + 0.5));
+        snprintf(text, sizeof text, "%d", TruncToInt(v * 10.0 + 0.5));
         break;
     case EDisplayType::DISP_RANGE: {
         // Shift counts outside what a map range can be are held at the nearest sane one.
-        int n = TruncToInt(InternalGet());
+        int n = TruncToInt(v);
         if (n < 0) n = 0;
         if (n > 40) n = 40;
         snprintf(text, sizeof text, "%lld", 10LL << n);
         break;
     }
-    case EDisplayType::DISP_BARO: {
-        const double v = InternalGet();
-        if (gIsMetricPressure && XPLMGetDatai(gIsMetricPressure) != 0)
-            snprintf(text, sizeof text, " %4.0f", v * 33.8653);
+    case EDisplayType::DISP_BARO:
+        if (variant != 0)
+            snprintf(text, sizeof text, " %4.0f", static_cast<double>(v) * 33.8653);
         else
-            snprintf(text, sizeof text, " %2.2f", v);
+            snprintf(text, sizeof text, " %2.2f", static_cast<double>(v));
         break;
-    }
     case EDisplayType::DISP_BRIGHTNESS: {
         for (const int hw : kBrightnessReadOrder) {
+            if (g_brightness_set) break;
             if (g_brightness_port->UnitCount(hw) < 1) continue;
             unsigned int level = 0;
             if (g_brightness_port->GetBrightness(hw, 0, &level))
@@ -253,6 +277,7 @@ void Avionic::SetFly() {
         break;
     }
     case EDisplayType::DISP_BRIGHTNESS:
+        g_brightness_set = true;
         for (const int hw : kBrightnessWriteOrder) {
             const int count = g_brightness_port->UnitCount(hw);
             // The GTP2's lamps dim the other way round.

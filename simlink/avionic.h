@@ -65,11 +65,22 @@ class Avionic {
     bool isFloat = false;
 
   private:
+    // What text was last formatted from: GetFly formats again only when one of them changed
+    // (refreshing sixteen units after every input must stay cheap).
+    struct Formatted {
+        bool valid = false;
+        EDisplayType format = EDisplayType::DISP_INT;
+        float raw = 0.0f;
+        int variant = 0; // mode switch or metric flag, for the formats that have one
+        char text[kAvionicTextSize] = {};
+    } formatted;
     // Computes the tuned value by the function's rule; returns false when nothing is to be
     // written to the simulator.
     bool TunedValue(float v, short coarseSteps, short fineSteps, int hw_type, float* out);
     void TuneBrightness(short fineSteps);
     bool ModeSwitchOn();
+    // Writes text from the simulator value v in the object's format.
+    void FormatText(float v, int variant);
 };
 
 // Digit-field arithmetic: only the digitCount digits from decimal position lowDigit change
@@ -105,5 +116,6 @@ class AvionicBrightnessPort {
     virtual void SetBrightness(int hw_type, int unit, int level) = 0;
 };
 
-// Installs the port (nullptr goes back to "no units"). The port must outlive its use.
+// Installs the port (nullptr goes back to "no units"). The port must outlive its use. Until
+// the first level is set through it, brightness steps start from the units' own level.
 void DRAV_SetBrightnessPort(AvionicBrightnessPort* port);

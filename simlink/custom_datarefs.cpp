@@ -467,7 +467,37 @@ void Find_x737_Commands() {
     ResolveCommands(CommandToggleNames, CommandToggleRefs, kX737CommandCount);
 }
 
+namespace {
+
+// -1: not read in this pass yet; else the answer, by need_avionics_switch.
+struct PowerSnapshot {
+    bool active = false;
+    int answer[2] = {-1, -1};
+} g_power_snapshot;
+
+bool ReadAvionicsPower(bool need_avionics_switch);
+
+} // namespace
+
+void DRAV_BeginPowerSnapshot() {
+    g_power_snapshot = PowerSnapshot{};
+    g_power_snapshot.active = true;
+}
+
+void DRAV_EndPowerSnapshot() {
+    g_power_snapshot = PowerSnapshot{};
+}
+
 bool avionics_ok(bool need_avionics_switch) {
+    if (!g_power_snapshot.active) return ReadAvionicsPower(need_avionics_switch);
+    int& answer = g_power_snapshot.answer[need_avionics_switch ? 1 : 0];
+    if (answer < 0) answer = ReadAvionicsPower(need_avionics_switch) ? 1 : 0;
+    return answer == 1;
+}
+
+namespace {
+
+bool ReadAvionicsPower(bool need_avionics_switch) {
     PowerRefs& p = g_power;
     if (!p.found) {
         p.avionics_on = XPLMFindDataRef("sim/cockpit/electrical/avionics_on");
@@ -511,6 +541,8 @@ bool avionics_ok(bool need_avionics_switch) {
     }
     return sum > 0.1;
 }
+
+} // namespace
 
 void DRAV_ResetAvionicsPowerRefs() {
     g_power = PowerRefs{};

@@ -39,6 +39,10 @@ void Find_SSM_Commands();
 void Find_x737_Commands();
 // True when the aircraft's electrical system powers the avionics.
 bool avionics_ok(bool need_avionics_switch);
+// While a refresh pass runs over every unit, the power state is read once for all of them:
+// nothing on the simulator's thread can change it in between.
+void DRAV_BeginPowerSnapshot();
+void DRAV_EndPowerSnapshot();
 
 // Removes the accessors SetupDRAVDataRefs registered (the plug-in keeps them until unload;
 // harnesses that load the plug-in's core more than once use this).

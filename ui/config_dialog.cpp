@@ -30,6 +30,7 @@ char gaszFnSelConfigKey[kConfigRows][32] = {};
 XPWidgetID gawidSpSelPopup[kConfigRows] = {};
 char gaszSpSelConfigKey[kConfigRows][32] = {};
 ConfigSlider gaSlider[kConfigSliders];
+XPWidgetID gwidSaveStatus = nullptr;
 
 namespace {
 
@@ -120,6 +121,14 @@ void ReRegisterCurrentUnit() {
     if (u && g_RegistryHooks.register_unit) g_RegistryHooks.register_unit(u->type, u->unit - 1);
 }
 
+// The user must see that a pick did not reach the file: it would be gone at the next start.
+void ShowSaved(bool saved, bool aircraft) {
+    if (gwidConfigDlgWidget == nullptr || gwidSaveStatus == nullptr) return;
+    XPSetWidgetDescriptor(gwidSaveStatus, saved      ? ""
+                                          : aircraft ? "NOT SAVED: the aircraft's profile cannot be written"
+                                                     : "NOT SAVED: DRAV.INI cannot be written");
+}
+
 // The first item of every list in the aircraft view: the aircraft's key goes, DRAV.INI serves.
 constexpr const char* kAllAircraftItem = "All aircraft setting";
 
@@ -141,7 +150,7 @@ void StorePick(const char* key, const char* item) {
         value = AircraftView() ? kProfileNothing : "";
     else if (strcasecmp(item, kAllAircraftItem) == 0)
         value = "";
-    DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, key, value);
+    ShowSaved(DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, key, value), AircraftView());
     ReRegisterCurrentUnit();
     // The page shows where each function comes from: the picked row may have changed sides.
     if (const DetectedUnit* u = AircraftView() ? CurrentUnit() : nullptr) SetupModuleConfig(u->type, u->unit);
@@ -594,7 +603,7 @@ int SliderCB(XPWidgetMessage msg, XPWidgetID widget, intptr_t p1, intptr_t) {
     else
         std::snprintf(text, sizeof text, "%d", position);
     if (gaszSelHWUnit[0] != '\0' && s.key[0] != '\0')
-        DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, s.key, text);
+        ShowSaved(DRAV_WriteLayerPref(PickLayer(), gaszSelHWUnit, s.key, text), AircraftView());
     if (s.percent)
         SetLabel(s.value_label, "%d%%", position);
     else
@@ -659,6 +668,7 @@ void CreateConfigDlgWidget(int width, int height) {
     XPAddWidgetCallback(gwidLayerPopup, LayerSelectCB);
     gwidLayerAircraft = XPCreateWidget(left + 10, top - 80, left + 145, top - 92, 0, DRAV_Profile().aircraft,
                                        0, root, xpWidgetClass_Caption);
+    gwidSaveStatus = Caption(left + 10, top - height + 24, left + width - 10, top - height + 12, "", root);
     for (int i = 0; i < kConfigRows; ++i) {
         const int y = top - 40 - 20 * i;
         gawidFnSelCaption[i] = Caption(left + 150, y, left + 250, y - 12, "*init*", root);

@@ -49,6 +49,8 @@ extern int gnLayerPick;              // 0 all aircraft, 1 this aircraft
 extern XPWidgetID gwidLayerAircraft; // the aircraft's name under the popup, in the aircraft view
 // Per row, in the aircraft view: where the control's function comes from ("acft" or "all").
 extern XPWidgetID gawidFnSelOrigin[kConfigRows];
+// Empty, or says that the last pick could not be written to DRAV.INI.
+extern XPWidgetID gwidSaveStatus;
 extern XPWidgetID gawidFnSelCaption[kConfigRows];
 extern XPWidgetID gawidFnSelPopup[kConfigRows];
 extern char gaszFnSelConfigKey[kConfigRows][32];

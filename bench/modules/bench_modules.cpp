@@ -9,6 +9,12 @@
 //                           RefreshIdle.
 //   SettingsCheck           one check of the watch thread (off the simulator's thread): a stat of
 //                           DRAV.INI, the aircraft's own profile and the shipped profile in use.
+//   InputFrame/0, /1        the input flight loop of a frame that handles one knob step: the
+//                           value is tuned and all sixteen units refreshed; /1 with the caches
+//                           emptied before every pass as the simulator's own frame leaves them.
+//                           CPU time of the simulator's thread; target under 5 us.
+//   RefreshIdleCold         RefreshIdle with the caches emptied before every pass (the
+//                           half-second refresh inside the loaded plug-in); target under 10 us.
 //   RegisterAll             registering all sixteen units from a realistic DRAV.INI.
 //   InputToDataref          a button report written to the unit's node until the dataref holds the
 //                           new value: "queued_us" is the part up to the input ring (device
@@ -22,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "core/profile.h"
 #include "devlib/include/qddev.h"
@@ -149,6 +156,7 @@ OutputFunction02=TAXI_LTS
 )";
 
 const int kModels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 17, 18, 19};
+constexpr int kRsxFineKnob = 4; // QD-RSX control number of the right (fine) knob
 
 // One simulator root, one unit of every model, the device library running and every unit
 // registered; built once for all benchmarks.
@@ -163,6 +171,10 @@ struct World {
         root = mkdtemp(tmpl);
         hostsim::CreateRoot(root);
         std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << kIni;
+        // Avionics powered, so displays show values rather than blanks.
+        hostsim::SetInt("sim/cockpit/electrical/battery_on", 1);
+        hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
+        hostsim::SetFloats("sim/flightmodel/engine/ENGN_bat_volt", {24.0f});
         bed = std::make_unique<qdtest::Testbed>();
         for (int type : kModels) {
             qdtest::Unit& u = bed->plug(type);
@@ -257,6 +269,49 @@ void SettingsCheck(benchmark::State& state) {
     state.counters["changed"] = changed ? 1 : 0;
 }
 BENCHMARK(SettingsCheck);
+// Pushes the caches' contents out, as a simulator frame does between two plug-in calls.
+void EvictCaches() {
+    static std::vector<char> junk(32 << 20);
+    for (size_t i = 0; i < junk.size(); i += 64)
+        junk[i] = static_cast<char>(junk[i] + 1);
+    benchmark::ClobberMemory();
+}
+
+void InputFrame(benchmark::State& state) {
+    World& w = TheWorld();
+    w.Drain();
+    int step = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (state.range(0) != 0) EvictCaches();
+        // What the input callback queues for one detent of the radio stack's fine knob (COM1
+        // standby, shown on it), alternating so the value stays put over the run.
+        g_QD_Last_Input.SetQueue(QDHW_RSX, 0, kRsxFineKnob, step);
+        step = -step;
+        state.ResumeTiming();
+        if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+    }
+    w.Drain();
+    state.counters["units"] = 16;
+}
+BENCHMARK(InputFrame)->Arg(0)->Arg(1)->Iterations(2000);
+
+void RefreshIdleCold(benchmark::State& state) {
+    World& w = TheWorld();
+    of_RefreshUnits();
+    w.Drain();
+    const size_t before = w.SentCount();
+    for (auto _ : state) {
+        state.PauseTiming();
+        EvictCaches();
+        state.ResumeTiming();
+        of_RefreshUnits();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    state.counters["units"] = 16;
+    state.counters["reports_sent"] = static_cast<double>(w.SentCount() - before);
+}
+BENCHMARK(RefreshIdleCold)->Iterations(2000);
 
 void RegisterAll(benchmark::State& state) {
     World& w = TheWorld();

@@ -10,6 +10,8 @@
 #include "XPWidgets.h"
 #include "harness.h"
 
+#include <filesystem>
+
 namespace e2e {
 namespace {
 
@@ -212,14 +214,35 @@ TEST_F(DialogTest, ColourPopupsOfTheAnnunciatorPanel) {
     EXPECT_EQ(ReadIni(), "[QDANP_1]\nColour6=GREEN\nFunction6=ANP_GEAR_DOWN\n");
 }
 
+TEST_F(DialogTest, APickThatCannotBeWrittenIsShownNotSaved) {
+    Plug(RSX);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Open());
+    auto status_shown = [] {
+        for (const auto& w : Alive())
+            if (w.descriptor.find("NOT SAVED") != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_FALSE(status_shown());
+    // The settings file's place is taken by a folder: no write can succeed.
+    std::filesystem::remove(PluginFolder() + "DRAV.INI");
+    ASSERT_TRUE(std::filesystem::create_directory(PluginFolder() + "DRAV.INI"));
+    ASSERT_TRUE(Pick(FunctionPopup(3), "COM2_DUAL"));
+    EXPECT_TRUE(status_shown());
+    std::filesystem::remove(PluginFolder() + "DRAV.INI");
+    ASSERT_TRUE(Pick(FunctionPopup(3), "NAV1_DUAL"));
+    EXPECT_FALSE(status_shown()) << "a pick that was saved clears the warning";
+    EXPECT_EQ(ReadIni(), "[QDRSX_1]\nFunction1=NAV1_DUAL\n");
+}
+
 TEST_F(DialogTest, ClosingDestroysEveryWidgetAndTheMenuOpensItAgain) {
     Plug(PBX);
     ASSERT_TRUE(Start());
     ASSERT_TRUE(Open());
     const size_t count = Alive().size();
-    // The window, the device and layer popups with the aircraft's name, per row a caption, two
-    // popups and the origin, the sliders.
-    EXPECT_EQ(count, 1u + 3u + 30u * 4u + 4u * 5u);
+    // The window, the device and layer popups with the aircraft's name, the save status, per row a
+    // caption, two popups and the origin, the sliders.
+    EXPECT_EQ(count, 1u + 3u + 1u + 30u * 4u + 4u * 5u);
     const auto all = Alive();
     auto root = static_cast<XPWidgetID>(
         std::find_if(all.begin(), all.end(), [](const auto& w) { return w.is_root; })->id);

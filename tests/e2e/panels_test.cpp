@@ -186,6 +186,63 @@ TEST_F(PanelsTest, InputBoardInputTypesAndOutputs) {
     EXPECT_TRUE(RunUntil(IntIs(kMapSubmode, 4)));
 }
 
+// Controls changed together arrive in one report; each is one event, none waits for the next
+// report or vanishes with it.
+TEST_F(PanelsTest, EveryChangeInOneReportCounts) {
+    constexpr const char* kCom2Standby = "sim/cockpit/radios/com2_stdby_freq_hz";
+    WriteIni("[QDTGX_1]\nFunction1=TAXI_LTS\nFunction3=STROBE_LTS\n"
+             "[QDPBX_1]\nFunction1=BEACON_LTS\nFunction2=NAV_LTS\n"
+             "[QDKNB_1]\nFunctionA=COM1_STANDBY\nFunctionB=COM2_STANDBY\n");
+    for (const char* name : {kBeacon, kNav, kTaxi, kStrobe})
+        hostsim::SetInt(name, 0);
+    hostsim::SetInt(kCom1Standby, 12250);
+    hostsim::SetInt(kCom2Standby, 12250);
+    qdtest::Unit& tgx = Plug(TGX);
+    qdtest::Unit& pbx = Plug(PBX);
+    qdtest::Unit& knb = Plug(KNB);
+    ASSERT_TRUE(Start());
+
+    // Two toggles flipped with one finger.
+    tgx.set_byte(1, 0x05);
+    EXPECT_TRUE(RunUntil([] { return hostsim::GetInt(kTaxi) == 1 && hostsim::GetInt(kStrobe) == 1; }));
+
+    // Two buttons pressed in the same millisecond, released in the next report: both toggle.
+    pbx.set_byte(1, 0x03);
+    pbx.set_byte(1, 0x00);
+    EXPECT_TRUE(RunUntil([] { return hostsim::GetInt(kBeacon) == 1 && hostsim::GetInt(kNav) == 1; }));
+
+    // Two knobs turned at once.
+    std::vector<uint8_t> both = knb.input_state();
+    both[1] = 1;
+    both[2] = 1;
+    knb.send_raw(both);
+    EXPECT_TRUE(RunUntil([] { return hostsim::GetInt(kCom1Standby) > 12250 && hostsim::GetInt(kCom2Standby) > 12250; }));
+    Settle();
+    EXPECT_EQ(hostsim::GetInt(kCom1Standby), hostsim::GetInt(kCom2Standby)) << "each knob counted once";
+
+}
+
+// The I/O board reports every input that changed, in input order, not only the first.
+TEST_F(PanelsTest, InputBoardReportsEveryChangedInput) {
+    WriteIni("[QDIOB_1]\nInputFunction01=BEACON_LTS\nInputSwitchTypeFunction01=SWITCH2WAY\n"
+             "InputFunction10=NAV_LTS\nInputSwitchTypeFunction10=SWITCH2WAY\n"
+             "InputFunction20=TAXI_LTS\nInputSwitchTypeFunction20=SWITCH2WAY\n");
+    for (const char* name : {kBeacon, kNav, kTaxi})
+        hostsim::SetInt(name, 0);
+    qdtest::Unit& iob = Plug(IOB);
+    ASSERT_TRUE(Start());
+    iob.set_byte(1, 0x01, false); // input 1
+    iob.set_byte(2, 0x02, false); // input 10
+    iob.set_byte(3, 0x08);        // input 20
+    EXPECT_TRUE(RunUntil([] {
+        return hostsim::GetInt(kBeacon) == 1 && hostsim::GetInt(kNav) == 1 && hostsim::GetInt(kTaxi) == 1;
+    }));
+    iob.set_byte(1, 0x00, false);
+    iob.set_byte(3, 0x00);
+    EXPECT_TRUE(RunUntil([] { return hostsim::GetInt(kBeacon) == 0 && hostsim::GetInt(kTaxi) == 0; }));
+    EXPECT_EQ(hostsim::GetInt(kNav), 1);
+}
+
 TEST_F(PanelsTest, MissingSectionTakesDefaultsAndEmptyValueGivesNothing) {
     // No [QDGTP_1]: the lever gets LANDING_GEAR and its position is pushed at registration.
     // [QDGTP_2] names no function for the lever: the gear is left alone.

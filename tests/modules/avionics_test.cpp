@@ -181,6 +181,16 @@ TEST_F(AvionicsModuleTest, AvyReportsOneControlPerCallWithTheButtonFirst) {
     auto released = Avy(0, 0, 0);
     EXPECT_EQ(m.GetButton(&released, &value), 2);
     EXPECT_EQ(value, 0);
+
+    // Drained, one report gives every control once.
+    m.BeginReport();
+    EXPECT_EQ(m.GetButton(&pressed, &value), 2);
+    EXPECT_EQ(m.GetButton(&pressed, &value), 1);
+    EXPECT_EQ(value, -3);
+    EXPECT_EQ(m.GetButton(&pressed, &value), 0);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(m.GetButton(&pressed, &value), -1);
+    m.EndReport();
 }
 
 TEST_F(AvionicsModuleTest, AvyButtonStepsForwardAndPadsTheTransponderCode) {

@@ -108,6 +108,19 @@ TEST_F(GearTrimTest, GTPReportsWheelThenRockerThenLever) {
     EXPECT_EQ(m.GetButton(&r, &v), QDGTP_Module::CONTROL_LEVER);
     EXPECT_EQ(v, -1);
     EXPECT_EQ(m.GetButton(&r, &v), -1);
+
+    // Drained, a report with the wheel turned, the rocker held and the lever moved gives each
+    // once: the lever no longer waits for the rocker's release.
+    QDGTP_Module d;
+    QDGTPControlVals all{3, 0x01 | 0x02};
+    d.BeginReport();
+    EXPECT_EQ(d.GetButton(&all, &v), QDGTP_Module::CONTROL_WHEEL);
+    EXPECT_EQ(d.GetButton(&all, &v), QDGTP_Module::CONTROL_ROCKER);
+    EXPECT_EQ(v, -1);
+    EXPECT_EQ(d.GetButton(&all, &v), QDGTP_Module::CONTROL_LEVER);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(d.GetButton(&all, &v), -1);
+    d.EndReport();
 }
 
 TEST_F(GearTrimTest, GTPReassigningWheelToASwitchLeavesItUnbound) {

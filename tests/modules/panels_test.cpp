@@ -63,8 +63,8 @@ TEST(PanelScan, InputBoardSelectorsReportClosingsOnly) {
     int value = -1;
     EXPECT_EQ(iob->GetInputButton(&vals, &value), 3);
     EXPECT_EQ(value, 0);
-    EXPECT_EQ(iob->lastInputs, 0x08u);
     EXPECT_EQ(iob->GetInputButton(&vals, &value), -1);
+    EXPECT_EQ(iob->lastInputs, 0x08u);
 
     // Break-before-make: the opening alone reports nothing, the next closing does, and coming
     // back to the same position is a closing again.
@@ -74,13 +74,17 @@ TEST(PanelScan, InputBoardSelectorsReportClosingsOnly) {
     EXPECT_EQ(iob->GetInputButton(&vals, &value), 3);
 }
 
-TEST(PanelScan, InputBoardTakesTheWholeBankWhenItReports) {
+TEST(PanelScan, InputBoardReportsEveryChangedInputInOrder) {
     auto iob = std::make_unique<QDIOB_Module>();
     QDIOBControlVals vals{};
     vals.inputs[0] = 0x01; // input 1
     vals.inputs[6] = 0x80; // input 56
     int value = 0;
     EXPECT_EQ(iob->GetInputButton(&vals, &value), 0);
+    EXPECT_EQ(value, 1);
+    EXPECT_EQ(iob->lastInputs, 1u);
+    value = 0;
+    EXPECT_EQ(iob->GetInputButton(&vals, &value), 55);
     EXPECT_EQ(value, 1);
     EXPECT_EQ(iob->lastInputs, (uint64_t{1} << 55) | 1u);
     EXPECT_EQ(iob->GetInputButton(&vals, &value), -1);

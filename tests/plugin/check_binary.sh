@@ -9,7 +9,9 @@ if [ "$exports" != "$expected" ]; then
   echo "unexpected exports: $exports"
   exit 1
 fi
-if ldd "$xpl" | grep -E 'libstdc\+\+|libgcc_s'; then
+# What the plug-in itself needs, not what those need in turn (a sanitizer runtime needs the
+# C++ runtime, but the host loads that runtime before any plug-in).
+if objdump -p "$xpl" | awk '$1 == "NEEDED" {print $2}' | grep -E 'libstdc\+\+|libgcc_s'; then
   echo "depends on the C++ runtime"
   exit 1
 fi

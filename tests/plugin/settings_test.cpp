@@ -1,5 +1,5 @@
-// The settings file and the log, against a real folder; the two host calls they need
-// (system path, separator, the simulator's log) are answered by this test.
+// The settings file and the log, against a real folder; the host calls they need (system
+// path, separator, the simulator's log) are answered by this test.
 #include "core/globals.h"
 #include "core/log.h"
 #include "core/profile.h"
@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,9 +19,11 @@ namespace fs = std::filesystem;
 namespace {
 std::string g_root;  // the simulator's root folder, with its trailing separator
 std::string g_host_log; // what went to the simulator's log
+std::string& g_simLog = g_host_log;
 }
 
-extern "C" void XPLMGetSystemPath(char* out) { snprintf(out, 512, "%s", g_root.c_str()); }
+// The plug-in hands a 1024-byte buffer.
+extern "C" void XPLMGetSystemPath(char* out) { snprintf(out, 1024, "%s", g_root.c_str()); }
 extern "C" const char* XPLMGetDirectorySeparator() { return "/"; }
 extern "C" void XPLMDebugString(const char* text) {
     g_host_log += text;
@@ -45,6 +48,7 @@ protected:
         DRAV_CacheLogPath();
         g_DRAV_DebugEnabled = 0;
         g_DRAV_DebugFunctionAssignments = 0;
+        g_simLog.clear();
     }
     void TearDown() override { fs::remove_all(root_); }
 
@@ -193,8 +197,63 @@ TEST_F(SettingsFile, FailedWriteLeavesTheFileAlone) {
     // A directory where the temporary file should go makes the write impossible.
     fs::create_directory(dir_ / "DRAV.INI_TMP");
     fs::create_directory(dir_ / "DRAV.INI_TMP" / "x");
-    XP_WriteIniPref("DRAV.INI", "S", "K", "2");
+    EXPECT_FALSE(XP_WriteIniPref("DRAV.INI", "S", "K", "2"));
     EXPECT_EQ(Ini(), "[S]\nK=1\n");
+    EXPECT_NE(g_simLog.find("DRAV: settings not saved to "), std::string::npos) << g_simLog;
+}
+
+TEST_F(SettingsFile, SettingsFileThatIsAFolderIsReportedNotEmptied) {
+    fs::create_directory(dir_ / "DRAV.INI");
+    EXPECT_FALSE(XP_WriteIniPref("DRAV.INI", "S", "K", "2"));
+    EXPECT_TRUE(fs::is_directory(dir_ / "DRAV.INI"));
+    EXPECT_FALSE(fs::exists(dir_ / "DRAV.INI_TMP"));
+    EXPECT_NE(g_simLog.find("not saved"), std::string::npos);
+}
+
+TEST_F(SettingsFile, StaleTemporaryFileIsReused) {
+    WriteIni("[S]\nK=1\n");
+    std::ofstream(dir_ / "DRAV.INI_TMP") << "half a file from a killed write";
+    EXPECT_TRUE(XP_WriteIniPref("DRAV.INI", "S", "K", "2"));
+    EXPECT_EQ(Ini(), "[S]\nK=2\n");
+    EXPECT_FALSE(fs::exists(dir_ / "DRAV.INI_TMP"));
+    EXPECT_TRUE(XP_WriteIniPref("DRAV.INI", "S", "Absent", "")); // nothing to change is no failure
+    EXPECT_EQ(g_simLog, "");
+}
+
+TEST_F(SettingsFile, LineOfExactlyOnePieceKeepsItsLineEnd) {
+    const std::string full = "K=" + std::string(253, 'v'); // 255 characters
+    for (const char* eol : {"\n", "\r\n", "\n\r", "\r"}) {
+        WriteIni("[S]" + std::string(eol) + full + eol + "Next=1" + eol);
+        FILE* f = fopen((dir_ / "DRAV.INI").c_str(), "r");
+        char line[256];
+        ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
+        ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
+        EXPECT_EQ(line, full);
+        ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
+        EXPECT_STREQ(line, "Next=1") << "line end " << int(eol[0]);
+        EXPECT_EQ(QDXP_fgets_multiplatform(line, sizeof line, f), nullptr);
+        fclose(f);
+    }
+    // Rewrites leave the file as it is: no empty line grows after the full one.
+    for (int i = 0; i < 3; ++i)
+        XP_WriteIniPref("DRAV.INI", "S", "Other", i % 2 ? "a" : "b");
+    EXPECT_EQ(Ini(), "[S]\n" + full + "\nNext=1\nOther=b\n");
+}
+
+TEST_F(SettingsFile, PathTooLongIsRefusedNotCut) {
+    // A root whose settings path needs 1025 bytes: cut to 1023 characters it would name
+    // "DRAV.I" in the plug-in's existing folder.
+    std::string deep = g_root;
+    while (deep.size() < 994)
+        deep += std::string(std::min<size_t>(200, 994 - deep.size() - 1), 'd') + "/";
+    ASSERT_EQ(deep.size(), 994u);
+    const fs::path folder = fs::path(deep) / "Resources" / "plugins" / "DRAV";
+    fs::create_directories(folder);
+    g_root = deep;
+    EXPECT_EQ(Read("S", "K"), "dflt");
+    EXPECT_FALSE(XP_WriteIniPref("DRAV.INI", "S", "K", "1"));
+    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_NE(g_simLog.find("too long"), std::string::npos);
 }
 
 TEST_F(SettingsFile, LogIsWrittenOnlyWhenEnabled) {

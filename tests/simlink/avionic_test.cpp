@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -268,6 +270,22 @@ TEST_F(AvionicTest, StaticObjectsPerValueFunction) {
     EXPECT_NE(DRAV_AvionicFor(RMI_SELECTOR), nullptr);
 }
 
+TEST_F(AvionicTest, GetFlyFormatsAgainWhateverChangedTheText) {
+    Avionic a;
+    SetI(kXpdr, 1200);
+    a.Register("XPDR", EDisplayType::DISP_INT4, XPDR, kXpdr);
+    SetI(kXpdr, 7700);
+    a.GetFly();
+    EXPECT_STREQ(a.text, "7700");
+    // The text changed by other means (a flip-flop, a test) while the value stayed.
+    std::snprintf(a.text, sizeof a.text, "junk");
+    a.GetFly();
+    EXPECT_STREQ(a.text, "7700");
+    a.displayType = EDisplayType::DISP_INT5;
+    a.GetFly();
+    EXPECT_STREQ(a.text, "07700");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Display brightness
 
@@ -339,10 +357,25 @@ TEST_F(BrightnessTest, TuneSendsTheLevelToEveryUnitAndTheGtp2Inverted) {
                                                "set 11/0=0"};
     EXPECT_EQ(units.log, expected);
 
-    units.levels[2] = 2;
     units.log.clear();
     value.Tune(0, -5, 5);
-    EXPECT_EQ(ii_brightlevel, 1);
+    EXPECT_EQ(ii_brightlevel, 10);
     // Nothing reaches the simulator; the text is not refreshed after tuning.
-    EXPECT_STREQ(value.text, "   2");
+    EXPECT_STREQ(value.text, "  15");
+}
+
+TEST_F(BrightnessTest, EveryDetentCountsWhileTheUnitStillShowsAnOlderLevel) {
+    // The unit's sends are held: it keeps answering 7 whatever DRAV set since.
+    units.counts[2] = 1; // QD-PBX
+    units.levels[2] = 7;
+    value.Tune(0, 1, 5);
+    value.Tune(0, 1, 5);
+    EXPECT_EQ(ii_brightlevel, 9);
+    value.GetFly();
+    EXPECT_STREQ(value.text, "   9");
+    value.Tune(0, -3, 5);
+    EXPECT_EQ(ii_brightlevel, 6);
+    EXPECT_EQ(units.log.back(), "set 2/0=6");
+    // Only the first step asked the unit.
+    EXPECT_EQ(std::count(units.log.begin(), units.log.end(), "get 2/0"), 1);
 }
