@@ -15,13 +15,19 @@ UNITS      ?=
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
-                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libcairo2-dev python3
+                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libcairo2-dev python3 ccache
 
 # Only for the fuzz targets: libFuzzer comes with clang.
 FUZZ_PACKAGES := clang libclang-rt-dev cmake make pkg-config libudev-dev
 FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_TARGETS  := fuzz_descriptor fuzz_devlib_input fuzz_devlib_text fuzz_catalogue fuzz_scenario
+
+# Builds go through ccache when it is there: the sanitizer, fuzz and Windows builds and a
+# second clone of the tree then compile only what changed.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+export CCACHE_BASEDIR := $(CURDIR)
+LAUNCHER := $(if $(CCACHE),-DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: all deps deps-windows fuzz-deps configure build run pictures test test-asan test-tsan bench package fuzz fuzz-ci soak \
         windows-configure windows test-windows clean
@@ -61,7 +67,7 @@ deps-windows:
 	$(call install-missing,$(WIN_DEB_PACKAGES),--no-install-recommends)
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -91,14 +97,14 @@ test: build
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDRAV_SANITIZE=ON -DDRAV_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDRAV_SANITIZE=ON -DDRAV_BENCH=OFF $(LAUNCHER)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 # The same tests under ThreadSanitizer. Suppressions (tests/tsan.supp) name only libraries
 # that are not ours.
 test-tsan: deps
-	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAV_TSAN=ON -DDRAV_BENCH=OFF
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAV_TSAN=ON -DDRAV_BENCH=OFF $(LAUNCHER)
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
@@ -115,7 +121,7 @@ package: build
 # inputs go to $(FUZZ_BUILD)/corpus/, crashes to $(FUZZ_BUILD)/crashes/ (add each to the seed
 # corpus with a regression test).
 fuzz: fuzz-deps
-	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(LAUNCHER)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@mkdir -p $(FUZZ_BUILD)/crashes; \
 	for t in $(FUZZ_TARGETS); do \
@@ -149,7 +155,7 @@ $(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake:
 	cmake --install $(WIN_BUILD)/gtest-build
 
 windows-configure: deps $(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake
-	cmake -S . -B $(WIN_BUILD)/drav -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B $(WIN_BUILD)/drav -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) \
 	  -DGTest_DIR=$(abspath $(WIN_GTEST))/lib/cmake/GTest -DDRAV_WINEPREFIX=$(WIN_PREFIX) \
 	  -DDRAV_WINEBED=$(abspath $(BUILD))/tests/devlib_windows/qdwinebed
 
