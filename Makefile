@@ -21,7 +21,8 @@ DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-d
 FUZZ_PACKAGES := clang libclang-rt-dev cmake make pkg-config libudev-dev
 FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
-FUZZ_TARGETS  := fuzz_descriptor fuzz_devlib_input fuzz_devlib_text fuzz_catalogue fuzz_scenario
+FUZZ_TARGETS  := fuzz_descriptor fuzz_devlib_input fuzz_devlib_text fuzz_catalogue fuzz_scenario \
+                 fuzz_settings_read fuzz_settings_write
 
 # Builds go through ccache when it is there: the sanitizer, fuzz and Windows builds and a
 # second clone of the tree then compile only what changed.

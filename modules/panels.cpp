@@ -95,10 +95,10 @@ template <size_t N> int NameIndex(const char* const (&names)[N], const char* nam
 void QDPBX_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
     // Buttons held at start are not presses.
-    unsigned char now = lastButtons;
-    QDPBX_GetSwitchVals(unit, &now);
-    StorePrevious(lastButtons, now);
-    if (DRAV_DebugRegister()) DRAV_LogControlState("QDPBX_Module::Register - PrevSwitchVals", lastButtons);
+    // lastButtons belongs to the input thread: read the unit into a value of our own.
+    unsigned char now = 0;
+    if (QDPBX_GetSwitchVals(unit, &now) == 0) StorePrevious(lastButtons, now);
+    if (DRAV_DebugRegister()) DRAV_LogControlState("QDPBX_Module::Register - PrevSwitchVals", now);
 }
 
 void QDPBX_Module::SetDisplay() {
@@ -143,13 +143,16 @@ E_UnitType QDPBX_Module::GetFunction(char key) {
 
 void QDTGX_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
-    unsigned char now = lastButtons;
-    QDTGX_GetSwitchVals(unit, &now);
-    StorePrevious(lastButtons, now);
-    if (DRAV_DebugRegister()) DRAV_LogControlState("QDTGX_Module::Register - PrevSwitchVals", lastButtons);
+    // lastButtons belongs to the input thread: read the unit into a value of our own.
+    unsigned char now = 0;
+    if (QDTGX_GetSwitchVals(unit, &now) == 0)
+        StorePrevious(lastButtons, now);
+    else
+        DRAV_StoreInputState([&] { now = lastButtons; });
+    if (DRAV_DebugRegister()) DRAV_LogControlState("QDTGX_Module::Register - PrevSwitchVals", now);
     // Toggles latch: the simulator takes the positions they stand in now.
     for (int i = 0; i < kSwitches; ++i)
-        PushSwitch(i, (lastButtons & (1u << i)) != 0);
+        PushSwitch(i, (now & (1u << i)) != 0);
 }
 
 void QDTGX_Module::PushSwitch(int index, bool on) {
@@ -199,10 +202,11 @@ E_UnitType QDTGX_Module::GetFunction(char key) {
 void QDKNB_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
     short enc[kDials] = {};
-    unsigned char now = lastButtons;
-    QDKNB_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &now);
-    StorePrevious(lastButtons, now);
-    if (DRAV_DebugRegister()) DRAV_LogControlState("QDKNB_Module::Register - PrevSwitchVals", lastButtons);
+    // lastButtons belongs to the input thread: read the unit into a value of our own.
+    unsigned char now = 0;
+    if (QDKNB_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &now) == 0)
+        StorePrevious(lastButtons, now);
+    if (DRAV_DebugRegister()) DRAV_LogControlState("QDKNB_Module::Register - PrevSwitchVals", now);
 }
 
 void QDKNB_Module::SetDisplay() {
@@ -276,9 +280,9 @@ int ColourNameToValue(const char* name) {
 
 void QDANP_Module::Register(unsigned short unit_index) {
     QD_Abstract_Module::Register(unit_index);
-    unsigned char now = lastButtons;
-    QDANP_GetControlVals(unit, &now);
-    StorePrevious(lastButtons, now);
+    // lastButtons belongs to the input thread: read the unit into a value of our own.
+    unsigned char now = 0;
+    if (QDANP_GetControlVals(unit, &now) == 0) StorePrevious(lastButtons, now);
 }
 
 void QDANP_Module::SendColours(unsigned char lit) {

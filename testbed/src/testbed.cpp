@@ -318,11 +318,32 @@ gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     return TRUE;
 }
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __sanitizer_symbolize_pc(void* pc, const char* fmt, char* out, size_t out_size);
+
+// ThreadSanitizer reports (and then suppresses) races inside umockdev's worker thread. Its
+// symbolizer starts on the first report by walking the loaded libraries, which takes the loader's
+// lock and, through umockdev's preloaded lstat, asks for it again; a dlopen of the plug-in on
+// the main thread at that moment waits on the same locks the other way round. Starting the
+// symbolizer here, before any such thread exists, leaves nothing for the report to start. The
+// price: frames in libraries loaded later (the plug-in) show as module+offset; addr2line names them.
+void StartSymbolizer() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    char text[64];
+    __sanitizer_symbolize_pc(reinterpret_cast<void*>(&StartSymbolizer), "%f", text, sizeof text);
+}
+#else
+void StartSymbolizer() {}
+#endif
+
 } // namespace
 
 // ---------------------------------------------------------------- Testbed
 
 Testbed::Testbed() {
+    StartSymbolizer();
     tb_ = umockdev_testbed_new();
 }
 
