@@ -320,14 +320,11 @@ TEST_F(WinTransport, StopReturnsWhileTheUnitHoldsASend) {
     Start(1);
     qddev::WinHidConnection* c = hotplug.conn(0);
     ASSERT_NE(c, nullptr);
-    RecordingInput in;
-    c->StartInput(&in);
     Bed::Stall(rsx);
     const uint8_t r[2] = {6, 3}, r2[2] = {7, 1};
     c->QueueFeatureReport(r, 2);
     c->QueueFeatureReport(r2, 2);
     std::this_thread::sleep_for(100ms); // the writer is inside the send now
-    // Under wine the held send also holds the reader's cancelled read: Stop leaves it the read.
     const auto t0 = std::chrono::steady_clock::now();
     c->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms);
