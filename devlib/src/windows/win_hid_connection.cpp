@@ -1,4 +1,5 @@
-// One unit over HID.DLL: overlapped reader, bounded outgoing queue and writer.
+// One unit over HID.DLL: the overlapped reader, and the write handle behind the shared outgoing
+// queue.
 #include "win_hid_transport.h"
 
 // The HID headers need the types of windows.h first, and mingw's lack extern "C" for C++.
@@ -11,42 +12,28 @@ extern "C" {
 // clang-format on
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 
 namespace qddev {
 
+// The buffer, completion event and OVERLAPPED of the reader's read: all must stay until the read
+// completes, which may be after the reader has gone (see kCancelWait).
+struct WinHidConnection::PendingRead {
+    OVERLAPPED ov{};
+    HANDLE event = nullptr;
+    std::vector<uint8_t> buf;
+    ~PendingRead() {
+        if (event) ::CloseHandle(event);
+    }
+};
+
 namespace {
 
-constexpr size_t kDefaultQueueLimit = 25;
-constexpr auto kFirstRetryDelay = std::chrono::milliseconds(20);
-constexpr auto kMaxRetryDelay = std::chrono::milliseconds(1000);
-// How long Stop waits for a writer stuck in a send the unit never answers.
-constexpr auto kWriterStopWait = std::chrono::milliseconds(1000);
-
-// The writer's own handle: synchronous, read and write, shared.
-HANDLE OpenWriter(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-void CloseWriter(HANDLE h) {
-    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-}
-
-// Windows wants report buffers of the length the capabilities give (shorter ones fail,
-// wine trims longer ones), so reports are padded with zeros to that length.
-bool SendReport(HANDLE h, const uint8_t* data, size_t len, bool feature, const WinReportCaps& caps) {
-    uint8_t buf[kMaxReportLen] = {};
-    const size_t want = std::max<size_t>(len, feature ? caps.feature_len : caps.output_len);
-    const size_t n = std::min(want, sizeof buf);
-    std::memcpy(buf, data, std::min(len, n));
-    if (feature) return ::HidD_SetFeature(h, buf, static_cast<ULONG>(n)) != FALSE;
-    DWORD written = 0;
-    // The count written is not checked: wine may report one byte fewer than it sent.
-    return ::WriteFile(h, buf, static_cast<DWORD>(n), &written, nullptr) != FALSE;
-}
+// An output write the unit does not take within this is cancelled and counts as failed, as a
+// feature report's control transfer does: interrupt writes have no time limit of their own, and
+// a writer left behind must end before the library is unloaded.
+constexpr DWORD kWriteTimeoutMs = 5000;
 
 std::string Narrow(const wchar_t* text) {
     char out[256] = {};
@@ -60,204 +47,84 @@ void CopyText(char* dst, size_t size, const std::string& src) {
     std::snprintf(dst, size, "%s", src.c_str());
 }
 
-} // namespace
-
-// The unit's outgoing reports and its writer. Shared between the connection and the
-// writer thread, so a writer stuck inside a send can be left behind by Stop.
-class WinOutgoingQueue {
+// The writer's own overlapped handle on the unit, reopened after every failed send.
+class WinReportWriter final : public ReportWriter {
   public:
-    struct Slot {
-        uint16_t len = 0;
-        bool feature = false;
-        uint8_t bytes[kMaxReportLen];
-    };
-
-    WinOutgoingQueue(std::string path, WinReportCaps caps) : path_(std::move(path)), caps_(caps) {
-        ring_.resize(kDefaultQueueLimit);
+    WinReportWriter(std::string path, const WinReportCaps& caps) : path_(std::move(path)), caps_(caps) {}
+    ~WinReportWriter() override {
+        Close();
+        if (event_) ::CloseHandle(event_);
     }
-
-    // Never waits for the unit. A full queue discards the report.
-    void Offer(const uint8_t* data, size_t len, bool feature) {
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            if (count_ >= limit_) {
-                ++stats_.discarded;
-                return;
-            }
-            Slot& s = ring_[(head_ + count_) % ring_.size()];
-            s.len = static_cast<uint16_t>(len);
-            s.feature = feature;
-            std::memcpy(s.bytes, data, len);
-            ++count_;
-            if (count_ > stats_.highest) stats_.highest = count_;
-        }
-        cv_.notify_one();
+    bool Open() override {
+        if (!event_) event_ = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (!event_) return false;
+        handle_ =
+            ::CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        return handle_ != INVALID_HANDLE_VALUE;
     }
-
-    void SetLimit(size_t limit) {
-        if (limit == 0) limit = 1;
-        std::lock_guard<std::mutex> lock(mu_);
-        if (limit > ring_.size()) {
-            // Grow in order, head first; the writer only ever pops the head.
-            std::vector<Slot> grown(limit);
-            for (size_t k = 0; k < count_; ++k)
-                grown[k] = ring_[(head_ + k) % ring_.size()];
-            ring_.swap(grown);
-            head_ = 0;
-        }
-        limit_ = limit;
+    // Windows wants report buffers of the length the capabilities give (shorter ones fail,
+    // wine trims longer ones), so reports are padded with zeros to that length.
+    bool Send(const uint8_t* data, size_t len, bool feature) override {
+        uint8_t buf[kMaxReportLen] = {};
+        const size_t n =
+            std::min(std::max<size_t>(len, feature ? caps_.feature_len : caps_.output_len), sizeof buf);
+        std::memcpy(buf, data, std::min(len, n));
+        if (feature) return ::HidD_SetFeature(handle_, buf, static_cast<ULONG>(n)) != FALSE;
+        OVERLAPPED ov{};
+        ov.hEvent = event_;
+        ::ResetEvent(event_);
+        DWORD written = 0;
+        // The count written is not checked: wine may report one byte fewer than it sent.
+        if (::WriteFile(handle_, buf, static_cast<DWORD>(n), &written, &ov)) return true;
+        if (::GetLastError() != ERROR_IO_PENDING) return false;
+        const bool done = ::WaitForSingleObject(event_, kWriteTimeoutMs) == WAIT_OBJECT_0;
+        if (!done) ::CancelIo(handle_);
+        // Once cancelled, the write still owns buf and ov until it completes.
+        return ::GetOverlappedResult(handle_, &ov, &written, TRUE) != FALSE && done;
     }
-
-    WriterStats Stats() const {
-        std::lock_guard<std::mutex> lock(mu_);
-        WriterStats s = stats_;
-        s.pending = count_;
-        return s;
-    }
-
-    void RequestStop() {
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            stop_ = true;
-        }
-        cv_.notify_all();
-    }
-
-    bool WaitFinished(std::chrono::milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(mu_);
-        return done_cv_.wait_for(lock, timeout, [&] { return finished_; });
-    }
-
-    void Run() {
-        HANDLE h = INVALID_HANDLE_VALUE;
-        auto delay = kFirstRetryDelay;
-        Slot slot;
-        std::unique_lock<std::mutex> lock(mu_);
-        while (!stop_) {
-            if (count_ == 0) {
-                cv_.wait(lock, [&] { return stop_ || count_ > 0; });
-                continue;
-            }
-            lock.unlock();
-            if (h == INVALID_HANDLE_VALUE) h = OpenWriter(path_);
-            lock.lock();
-            if (h == INVALID_HANDLE_VALUE) {
-                ++stats_.open_failures;
-                Pause(lock, delay);
-                continue;
-            }
-            slot = ring_[head_];
-            lock.unlock();
-            const bool ok = SendReport(h, slot.bytes, slot.len, slot.feature, caps_);
-            lock.lock();
-            if (ok) {
-                PopHead();
-                ++stats_.sent;
-                delay = kFirstRetryDelay;
-            } else {
-                // Keep the report at the head and reopen before trying it again;
-                // paced so that a unit that went away does not cost a spinning core.
-                ++stats_.send_failures;
-                CloseWriter(h);
-                h = INVALID_HANDLE_VALUE;
-                Pause(lock, delay);
-            }
-        }
-        // Last pass: every pending report gets one attempt, failures are dropped.
-        while (count_ > 0) {
-            slot = ring_[head_];
-            PopHead();
-            lock.unlock();
-            if (h == INVALID_HANDLE_VALUE) h = OpenWriter(path_);
-            const bool ok =
-                h != INVALID_HANDLE_VALUE && SendReport(h, slot.bytes, slot.len, slot.feature, caps_);
-            lock.lock();
-            if (ok) {
-                ++stats_.sent;
-            } else {
-                ++stats_.dropped;
-                if (h == INVALID_HANDLE_VALUE) { // the unit is gone: nothing else will go through either
-                    stats_.dropped += count_;
-                    count_ = 0;
-                }
-            }
-        }
-        CloseWriter(h);
-        finished_ = true;
-        done_cv_.notify_all();
+    void Close() override {
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
     }
 
   private:
-    void PopHead() {
-        head_ = (head_ + 1) % ring_.size();
-        --count_;
-    }
-    void Pause(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds& delay) {
-        cv_.wait_for(lock, delay, [&] { return stop_; });
-        delay = std::min(delay * 2, kMaxRetryDelay);
-    }
-
     const std::string path_;
     const WinReportCaps caps_;
-    mutable std::mutex mu_;
-    std::condition_variable cv_;
-    std::condition_variable done_cv_;
-    std::vector<Slot> ring_;
-    size_t head_ = 0;
-    size_t count_ = 0;
-    size_t limit_ = kDefaultQueueLimit;
-    bool stop_ = false;
-    bool finished_ = false;
-    WriterStats stats_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE event_ = nullptr; // completion of the pending output write
 };
 
-namespace {
-
-// Writers that were still inside a send when their unit was stopped. Their code lives in
-// the plug-in's DLL, which may be unloaded soon after QDDev_Terminate: so they are kept
-// here and joined when the library's static objects go, at unload or exit.
-constexpr auto kUnloadWait = std::chrono::milliseconds(6000);
-
-class LeftBehindWriters {
+// Reads whose cancel the bus had not completed when their reader went: each keeps its buffer
+// until the read completes. Freed as later ones are added; any still pending at unload stay
+// allocated, since the system may yet write into them.
+class AbandonedReads {
   public:
-    ~LeftBehindWriters() {
-        const auto deadline = std::chrono::steady_clock::now() + kUnloadWait;
+    using PendingRead = WinHidConnection::PendingRead;
+    ~AbandonedReads() {
         std::lock_guard<std::mutex> lock(mu_);
-        for (Entry& e : entries_) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (e.queue->WaitFinished(std::max(left, std::chrono::milliseconds(0))))
-                e.thread.join();
-            else
-                e.thread.detach(); // stuck beyond any transfer timeout: nothing else to do
-        }
+        Prune();
+        for (auto& r : reads_)
+            static_cast<void>(r.release());
     }
-    void Add(std::shared_ptr<WinOutgoingQueue> queue, std::thread thread) {
+    void Add(std::unique_ptr<PendingRead> read) {
         std::lock_guard<std::mutex> lock(mu_);
-        // Forget the ones that have finished meanwhile.
-        for (auto it = entries_.begin(); it != entries_.end();) {
-            if (it->queue->WaitFinished(std::chrono::milliseconds(0))) {
-                it->thread.join();
-                it = entries_.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        entries_.push_back(Entry{std::move(queue), std::move(thread)});
+        Prune();
+        reads_.push_back(std::move(read));
     }
 
   private:
-    struct Entry {
-        std::shared_ptr<WinOutgoingQueue> queue;
-        std::thread thread;
-    };
+    void Prune() {
+        std::erase_if(reads_,
+                      [](const std::unique_ptr<PendingRead>& r) { return HasOverlappedIoCompleted(&r->ov); });
+    }
     std::mutex mu_;
-    std::vector<Entry> entries_;
+    std::vector<std::unique_ptr<PendingRead>> reads_;
 };
 
-LeftBehindWriters& LeftBehind() {
-    static LeftBehindWriters writers;
-    return writers;
+AbandonedReads& Abandoned() {
+    static AbandonedReads reads;
+    return reads;
 }
 
 // Attributes, report lengths and strings of an open unit; false when any is missing.
@@ -308,23 +175,20 @@ std::unique_ptr<WinHidConnection> WinHidConnection::Open(const char* path, int32
     if (!ReadIdentity(c->handle_, &c->info_, &c->caps_)) return nullptr;
     if (c->info_.vendor_id != kQuandelVendorId || c->caps_.input_len == 0) return nullptr;
 
-    c->read_event_ = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    c->read_ = std::make_unique<PendingRead>();
+    c->read_->event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     c->wake_event_ = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!c->read_event_ || !c->wake_event_) return nullptr;
-    c->inbuf_.assign(c->caps_.input_len, 0);
+    if (!c->read_->event || !c->wake_event_) return nullptr;
+    c->read_->buf.assign(c->caps_.input_len, 0);
 
-    c->out_ = std::make_shared<WinOutgoingQueue>(c->path_, c->caps_);
-    std::shared_ptr<WinOutgoingQueue> out = c->out_;
-    c->writer_ = std::thread([out] { out->Run(); });
+    c->out_ = std::make_unique<OutgoingQueue>(std::make_unique<WinReportWriter>(c->path_, c->caps_));
     return c;
 }
 
 WinHidConnection::~WinHidConnection() {
     Stop();
     if (reader_.joinable()) reader_.detach(); // only when Stop ran on the reader itself
-    if (writer_.joinable()) writer_.detach();
     if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    if (read_event_) ::CloseHandle(read_event_);
     if (wake_event_) ::CloseHandle(wake_event_);
 }
 
@@ -345,6 +209,10 @@ uint32_t WinHidConnection::QueueOutputReport(const uint8_t* data, size_t len) {
 
 void WinHidConnection::SetQueueLimit(size_t max_pending) {
     if (out_) out_->SetLimit(max_pending);
+}
+
+void WinHidConnection::SetReplaceRule(const ReplaceRule& rule) {
+    if (out_) out_->SetReplaceRule(rule);
 }
 
 WriterStats WinHidConnection::Stats() const {
@@ -370,28 +238,33 @@ void WinHidConnection::StartInput(InputSink* sink) {
 }
 
 void WinHidConnection::ReadLoop() {
-    uint8_t* const buf = inbuf_.data();
-    const DWORD cap = static_cast<DWORD>(inbuf_.size());
-    const HANDLE waits[2] = {wake_event_, read_event_};
+    PendingRead& rd = *read_;
+    uint8_t* const buf = rd.buf.data();
+    const DWORD cap = static_cast<DWORD>(rd.buf.size());
+    const HANDLE waits[2] = {wake_event_, rd.event};
     while (!stopping_.load() && !gone_.load()) {
-        OVERLAPPED ov{};
-        ov.hEvent = read_event_;
-        ::ResetEvent(read_event_);
+        rd.ov = OVERLAPPED{};
+        rd.ov.hEvent = rd.event;
+        ::ResetEvent(rd.event);
         read_calls_.fetch_add(1, std::memory_order_relaxed);
         DWORD got = 0;
-        if (!::ReadFile(handle_, buf, cap, &got, &ov)) {
+        if (!::ReadFile(handle_, buf, cap, &got, &rd.ov)) {
             if (::GetLastError() != ERROR_IO_PENDING) {
                 gone_.store(true); // the unit was unplugged: every later read fails at once
                 break;
             }
             const DWORD w = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
             if (w != WAIT_OBJECT_0 + 1) {
-                // Stop: the read may not outlive the buffer and the event it writes to.
+                // Stop: the read may not outlive its buffer and event, so they outlive the
+                // reader when the bus does not complete the cancel in time.
                 ::CancelIo(handle_);
-                ::GetOverlappedResult(handle_, &ov, &got, TRUE);
+                if (::WaitForSingleObject(rd.event, static_cast<DWORD>(kCancelWait.count())) == WAIT_OBJECT_0)
+                    ::GetOverlappedResult(handle_, &rd.ov, &got, TRUE);
+                else
+                    Abandoned().Add(std::move(read_));
                 break;
             }
-            if (!::GetOverlappedResult(handle_, &ov, &got, FALSE)) {
+            if (!::GetOverlappedResult(handle_, &rd.ov, &got, FALSE)) {
                 gone_.store(true);
                 break;
             }
@@ -401,21 +274,18 @@ void WinHidConnection::ReadLoop() {
     }
 }
 
+void WinHidConnection::RequestStop() {
+    if (stopping_.exchange(true)) return;
+    if (wake_event_) ::SetEvent(wake_event_);
+    if (out_) out_->RequestStop();
+}
+
 void WinHidConnection::Stop() {
     std::lock_guard<std::mutex> lock(stop_mu_);
     if (stopped_.exchange(true)) return;
-    stopping_.store(true);
-    if (wake_event_) ::SetEvent(wake_event_);
+    RequestStop();
     if (reader_.joinable() && reader_.get_id() != std::this_thread::get_id()) reader_.join();
-    if (out_) {
-        out_->RequestStop();
-        // A unit that never answers a send must not hold up the caller: the writer
-        // then finishes (and drops its reports) on its own.
-        if (out_->WaitFinished(kWriterStopWait))
-            writer_.join();
-        else
-            LeftBehind().Add(out_, std::move(writer_));
-    }
+    if (out_) out_->Stop();
 }
 
 } // namespace qddev

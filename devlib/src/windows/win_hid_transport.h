@@ -2,11 +2,12 @@
 // window for arrival and removal notifications.
 //
 // Threads: one notification thread per platform (the hidden window's message loop and
-// the 5 s wake-up timer); per unit one reader waiting on an overlapped ReadFile and one
-// writer draining the unit's bounded outgoing queue through a handle of its own.
+// the 5 s wake-up timer); per unit one reader waiting on an overlapped ReadFile and the shared
+// outgoing queue's writer, sending through a handle of its own.
 #pragma once
 
 #include "hid_transport.h"
+#include "outgoing_queue.h"
 
 #include <windows.h>
 
@@ -22,18 +23,6 @@
 namespace qddev {
 
 constexpr uint16_t kQuandelVendorId = 0x3A5C;
-constexpr size_t kMaxReportLen = 256; // largest report a caller may queue or read
-
-// What the writer has done, for diagnostics and tests.
-struct WriterStats {
-    uint64_t sent = 0;          // reports the unit accepted
-    uint64_t send_failures = 0; // sends that failed (the report was kept)
-    uint64_t open_failures = 0; // failed (re)opens of the unit
-    uint64_t discarded = 0;     // reports dropped because the queue was full
-    uint64_t dropped = 0;       // reports dropped at stop
-    size_t pending = 0;
-    size_t highest = 0; // most reports ever pending at once
-};
 
 // Report lengths from HidP_GetCaps, report ID byte included.
 struct WinReportCaps {
@@ -41,8 +30,6 @@ struct WinReportCaps {
     uint16_t output_len = 0;
     uint16_t feature_len = 0;
 };
-
-class WinOutgoingQueue;
 
 class WinHidConnection final : public HidConnection {
   public:
@@ -55,8 +42,10 @@ class WinHidConnection final : public HidConnection {
     uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override;
     uint32_t QueueOutputReport(const uint8_t* data, size_t len) override;
     void SetQueueLimit(size_t max_pending) override;
+    void SetReplaceRule(const ReplaceRule& rule) override;
     int GetFeatureReport(uint8_t* data, size_t len) override;
     void StartInput(InputSink* sink) override;
+    void RequestStop() override;
     void Stop() override;
 
     const WinReportCaps& Caps() const { return caps_; }
@@ -67,6 +56,13 @@ class WinHidConnection final : public HidConnection {
     // Number of ReadFile calls the reader made; lets tests see that it does not spin.
     uint64_t ReadCalls() const { return read_calls_.load(); }
 
+    // How long a stopping reader waits for its cancelled read to complete. Under wine a send
+    // the unit never answers holds the whole bus, cancels included: the reader then leaves
+    // the read its buffer and goes.
+    static constexpr auto kCancelWait = std::chrono::milliseconds(100);
+
+    struct PendingRead; // what an overlapped read writes into
+
   private:
     WinHidConnection() = default;
     uint32_t Queue(const uint8_t* data, size_t len, bool feature);
@@ -76,9 +72,8 @@ class WinHidConnection final : public HidConnection {
     WinReportCaps caps_;
     std::string path_;
     HANDLE handle_ = INVALID_HANDLE_VALUE; // overlapped: input reports and feature reads
-    HANDLE read_event_ = nullptr;          // completion of the pending read
     HANDLE wake_event_ = nullptr;          // ends the reader's wait
-    std::vector<uint8_t> inbuf_;
+    std::unique_ptr<PendingRead> read_;    // reader only, once started; null when left to the bus
     InputSink* sink_ = nullptr;
     std::thread reader_;
     std::atomic<bool> stopping_{false};
@@ -86,8 +81,7 @@ class WinHidConnection final : public HidConnection {
     std::atomic<bool> gone_{false};
     std::atomic<uint64_t> read_calls_{0};
     std::mutex stop_mu_;
-    std::shared_ptr<WinOutgoingQueue> out_; // shared with the writer thread
-    std::thread writer_;
+    std::unique_ptr<OutgoingQueue> out_;
 };
 
 class WinHidPlatform final : public HidPlatform {
