@@ -266,12 +266,21 @@ bool Fits(char* out, size_t out_size, int written) {
     return false;
 }
 
+// The last separator of a path: the host's, or either slash (Windows paths may carry both, and
+// a name with a backslash is refused anyway).
+const char* LastSeparator(const char* path, char sep) {
+    const char* last = nullptr;
+    for (const char* c = path; *c != '\0'; ++c)
+        if (*c == sep || *c == '/' || *c == '\\') last = c;
+    return last;
+}
+
 void FillPaths(DRAV_ProfileState& s, const char* acf_file, const char* acf_path) {
     const char sep = DRAV_PathSeparator();
     // The name: the file name given, else the last part of the path; without ".acf".
     const char* name = acf_file != nullptr ? acf_file : "";
     if (name[0] == '\0' && acf_path != nullptr) {
-        const char* slash = strrchr(acf_path, sep);
+        const char* slash = LastSeparator(acf_path, sep);
         name = slash != nullptr ? slash + 1 : acf_path;
     }
     size_t len = strnlen(name, kAircraftNameSize);
@@ -299,10 +308,10 @@ void FillPaths(DRAV_ProfileState& s, const char* acf_file, const char* acf_path)
         }
     }
     if (acf_path != nullptr && acf_path[0] != '\0') {
-        const char* slash = strrchr(acf_path, sep);
+        const char* slash = LastSeparator(acf_path, sep);
         if (slash != nullptr) {
             const int n = snprintf(s.shipped_path, sizeof s.shipped_path, "%.*s%cDRAV.INI",
-                                   static_cast<int>(slash - acf_path), acf_path, sep);
+                                   static_cast<int>(slash - acf_path), acf_path, *slash);
             if (!Fits(s.shipped_path, sizeof s.shipped_path, n))
                 Report("aircraft folder of %s: path too long for a profile", s.aircraft);
         }

@@ -224,7 +224,7 @@ TEST_F(SettingsFile, LineOfExactlyOnePieceKeepsItsLineEnd) {
     const std::string full = "K=" + std::string(253, 'v'); // 255 characters
     for (const char* eol : {"\n", "\r\n", "\n\r", "\r"}) {
         WriteIni("[S]" + std::string(eol) + full + eol + "Next=1" + eol);
-        FILE* f = fopen((dir_ / "DRAV.INI").c_str(), "r");
+        FILE* f = fopen((dir_ / "DRAV.INI").string().c_str(), "rb");
         char line[256];
         ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
         ASSERT_TRUE(QDXP_fgets_multiplatform(line, sizeof line, f));
@@ -241,6 +241,9 @@ TEST_F(SettingsFile, LineOfExactlyOnePieceKeepsItsLineEnd) {
 }
 
 TEST_F(SettingsFile, PathTooLongIsRefusedNotCut) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the system cannot make a folder this deep (260 characters)";
+#endif
     // A root whose settings path needs 1025 bytes: cut to 1023 characters it would name
     // "DRAV.I" in the plug-in's existing folder.
     std::string deep = g_root;
@@ -302,8 +305,8 @@ class ProfileLayer : public SettingsFile {
     static void Write(const fs::path& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
     }
-    std::string Slurp(const fs::path& path) { return ReadFile(path.lexically_relative(dir_).c_str()); }
-    void Select() { DRAV_SelectProfileFor("Twin.acf", (root_ / "Aircraft" / "Twin" / "Twin.acf").c_str()); }
+    std::string Slurp(const fs::path& path) { return ReadFile(path.lexically_relative(dir_).string().c_str()); }
+    void Select() { DRAV_SelectProfileFor("Twin.acf", (root_ / "Aircraft" / "Twin" / "Twin.acf").string().c_str()); }
     static std::string Layered(const char* section, const char* key, DRAV_PrefOrigin* origin = nullptr) {
         char out[256];
         DRAV_ReadLayeredPref(section, key, out, sizeof out, "dflt", origin);
