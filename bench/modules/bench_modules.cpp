@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_settings.h"
 #include "core/profile.h"
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
@@ -39,123 +40,6 @@
 
 namespace {
 
-constexpr const char* kIni = R"([DEBUG]
-DebugEnabled=0
-
-[CONFIG]
-QKNBReverseFix=0
-
-[QDAVX_1]
-Function1=COM1_DUAL
-Function2=NAV1_DUAL
-Function3=ADF1_STANDBY
-Function4=XPDR
-Function5=ALTIMETER
-Function6=PREV
-Function7=NEXT
-Function8=
-
-[QDAVY_1]
-Function1=NAV2_DUAL
-Function2=COM2_DUAL
-Function3=FUNC_AP
-Function4=NEXT
-
-[QDRSX_1]
-FunctionL=COM1_COM2_TOGGLE
-FunctionR=NAV1_NAV2_TOGGLE
-Function1=COM1_DUAL
-Function2=COM2_DUAL
-Function3=NAV1_DUAL
-Function4=NAV2_DUAL
-Function5=XPDR
-
-[QDPBX_1]
-Function1=BEACON_LTS
-Function2=NAV_LTS
-Function3=STROBE_LTS
-Function4=TAXI_LTS
-Function5=PITOT_HEAT
-Function6=QDRSX_1_FUNC_COM1_DUAL
-Function7=FUEL_PUMP
-Function8=LANDING_GEAR
-
-[QDTGX_1]
-Function1=BEACON_LTS
-Function2=NAV_LTS
-Function3=STROBE_LTS
-Function4=TAXI_LTS
-Function5=PITOT_HEAT
-Function6=FUEL_PUMP
-Function7=AVIONICS_MASTER
-Function8=BATTERY_MASTER
-
-[QDGTP_1]
-FunctionW=ELEV_TRIM
-FunctionL=LANDING_GEAR
-FunctionS=FLAPS_UP_DOWN
-WHEEL_GAIN=3
-
-[QDGTP2_1]
-WHEEL1_GAIN=2
-WHEEL2_GAIN=4
-
-[QDAPC_1]
-Function1=AP_LNAV
-Function9=AP_DISENGAGE
-
-[QDKNB_1]
-Function1=AP_MASTER
-Function2=AP_HDG_HOLD
-FunctionA=AP_HEADING_ADJ
-FunctionB=AP_ALTITUDE_ADJ
-FunctionC=OBS1
-FunctionD=ALTIMETER
-
-[QDTHQ_1]
-FunctionA=THROTTLE_1
-FunctionB=THROTTLE_2
-FunctionC=PROP_1
-FunctionD=PROP_2
-FunctionE=MIXTURE_1
-FunctionF=FLAPS
-THROTTLE_REVERSE=0.1
-FLAP_NULL_ZONE=0.05
-
-[QDAPX_1]
-Function03=AP_MASTER
-
-[QDNDC_1]
-Function28=DECISION_HEIGHT
-
-[QDECP_1]
-Function01=BATTERY_MASTER
-
-[QDSSM_1]
-Function01=ENG_1_START
-
-[QDANP_1]
-Function1=ANP_MASTER_WARNING
-Colour1=RED
-Function2=ANP_MASTER_CAUTION
-Colour2=YELLOW
-Function3=BEACON_LTS
-Colour3=GREEN
-
-[QDIOB_1]
-InputFunction01=BEACON_LTS
-InputFunction02=TAXI_LTS
-InputSwitchTypeFunction02=SWITCH2WAY
-InputFunction03=STROBE_LTS
-InputOffStateFunction03=NAV_LTS
-InputSwitchTypeFunction03=SWITCH3WAY
-InputFunction05=EFIS_ND_MODE_MAP
-InputSwitchTypeFunction05=SELECTOR
-OutputFunction01=BEACON_LTS
-OutputFunction02=TAXI_LTS
-)";
-
-const int kModels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 17, 18, 19};
 constexpr int kRsxFineKnob = 4; // QD-RSX control number of the right (fine) knob
 
 // One simulator root, one unit of every model, the device library running and every unit
@@ -170,13 +54,13 @@ struct World {
         char tmpl[] = "/tmp/drav_bench_XXXXXX";
         root = mkdtemp(tmpl);
         hostsim::CreateRoot(root);
-        std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << kIni;
+        std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << bench::kIni;
         // Avionics powered, so displays show values rather than blanks.
         hostsim::SetInt("sim/cockpit/electrical/battery_on", 1);
         hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
         hostsim::SetFloats("sim/flightmodel/engine/ENGN_bat_volt", {24.0f});
         bed = std::make_unique<qdtest::Testbed>();
-        for (int type : kModels) {
+        for (int type : bench::kModels) {
             qdtest::Unit& u = bed->plug(type);
             if (type == 2) pbx = &u;
         }

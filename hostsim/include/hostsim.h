@@ -190,6 +190,12 @@ struct FlightLoopInfo {
     double unregistered_at = -1;
     float registered_interval = 0; // the interval given at registration
     std::string where;             // "file+0xoffset" of the callback, for callbacks without a symbol
+    // CPU time of the simulator's thread inside the callback (CLOCK_THREAD_CPUTIME_ID, so time
+    // the thread was not running does not count): all calls, and the latest call (made in frame
+    // last_frame, -1 before the first).
+    double cpu_seconds = 0;
+    double last_cpu_seconds = 0;
+    int last_frame = -1;
 };
 // Every flight loop ever registered, in registration order.
 std::vector<FlightLoopInfo> FlightLoops();

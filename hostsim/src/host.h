@@ -65,6 +65,9 @@ struct FlightLoop {
     double registered_at = 0;
     double unregistered_at = -1;
     float registered_interval = 0;
+    int64_t cpu_ns = 0;      // thread CPU time spent in the callback, all calls
+    int64_t last_cpu_ns = 0; // the same for the latest call
+    int last_frame = -1;     // frame of the latest call
 };
 
 struct Window {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <time.h>
 
 namespace hostsim {
 
@@ -25,6 +26,12 @@ void Schedule(FlightLoop* loop, float interval, double base) {
     } else {
         loop->scheduled = false;
     }
+}
+
+int64_t ThreadCpuNs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 FlightLoop* FindLegacy(XPLMFlightLoop_f cb, void* refcon) {
@@ -62,7 +69,11 @@ void RunFlightLoops() {
         const float since_last = static_cast<float>(h.now - loop->last_call);
         loop->last_call = h.now;
         loop->calls++;
+        loop->last_frame = h.frame;
+        const int64_t started = ThreadCpuNs();
         const float ret = loop->cb(since_last, static_cast<float>(h.frame_time), h.frame, loop->refcon);
+        loop->last_cpu_ns = ThreadCpuNs() - started;
+        loop->cpu_ns += loop->last_cpu_ns;
         if (!loop->registered) continue;
         loop->last_return = ret;
         Schedule(loop, ret, h.now);
@@ -128,6 +139,9 @@ std::vector<FlightLoopInfo> FlightLoops() {
         info.last_return = l->last_return;
         info.registered_at = l->registered_at;
         info.unregistered_at = l->unregistered_at;
+        info.cpu_seconds = static_cast<double>(l->cpu_ns) * 1e-9;
+        info.last_cpu_seconds = static_cast<double>(l->last_cpu_ns) * 1e-9;
+        info.last_frame = l->last_frame;
         out.push_back(info);
     }
     return out;

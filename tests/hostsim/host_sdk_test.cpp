@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,8 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <thread>
+#include <time.h>
 #include <vector>
 
 namespace {
@@ -90,6 +93,37 @@ TEST_F(HostSdk, FlightLoopRegisteredWithZeroWaitsForScheduling) {
     XPLMSetFlightLoopCallbackInterval(RecordingLoop, -1.0f, 1, &r);
     hostsim::RunFrames(3);
     EXPECT_EQ(r.times.size(), 3u);
+}
+
+// Burns about refcon's milliseconds of this thread's CPU time, or sleeps them when negative.
+float BusyLoop(float, float, int, void* refcon) {
+    const int ms = *static_cast<int*>(refcon);
+    if (ms < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(-ms));
+        return -1.0f;
+    }
+    timespec start{}, now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+    do
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 < ms);
+    return -2.0f;
+}
+
+TEST_F(HostSdk, FlightLoopCallsAreTimedInThreadCpu) {
+    int busy = 3, sleeping = -30;
+    XPLMRegisterFlightLoopCallback(BusyLoop, -1.0f, &busy);
+    XPLMRegisterFlightLoopCallback(BusyLoop, -1.0f, &sleeping);
+    hostsim::RunFrames(4); // busy runs in frames 1 and 3, sleeping in every frame
+    const auto loops = hostsim::FlightLoops();
+    ASSERT_EQ(loops.size(), 2u);
+    EXPECT_EQ(loops[0].last_frame, 3);
+    EXPECT_GE(loops[0].last_cpu_seconds, 0.003);
+    EXPECT_GE(loops[0].cpu_seconds, 0.006);
+    EXPECT_LT(loops[0].cpu_seconds, 0.1);
+    // Waiting is no CPU time.
+    EXPECT_EQ(loops[1].last_frame, 4);
+    EXPECT_LT(loops[1].cpu_seconds, 0.06);
 }
 
 TEST_F(HostSdk, UnregisteringInsideCallbacksIsSafe) {

@@ -1,0 +1,224 @@
+// The loaded plug-in as the simulator runs it: the built DRAV.xpl in the simulator stand-in, one
+// emulated unit of every model on the hidraw path, the settings of bench_settings.h. The stand-in
+// times every flight-loop call in the CPU time of the simulator's thread; each benchmark iteration
+// is one such call, and its "Time" is that CPU time (mean; median_us and p90_us beside it).
+// The program restarts itself under the umockdev preload when started without it.
+//
+//   InputFrame/<kB>   the input loop of a frame that handles one detent of the radio stack's fine
+//                     knob, turned on the emulated unit: the value is tuned and every unit follows
+//                     in the same call. Target under 5 us.
+//   RefreshIdle/<kB>  the refresh loop's half-second pass when nothing changed. Target under
+//                     10 us. "input_empty_us" is the input loop of the frames without input.
+//
+// Between two frames the simulator does its own work on the same thread, and its data pushes
+// ours out of the caches. That work is modelled as <kB> kilobytes of the simulator's own data,
+// the same every frame, read and written once per frame: 0 (nothing: only the wait for the
+// device thread, when other processes may run), 1024 (this machine's L2 per core), 8192 (a
+// quarter of the shared L3) and 32768 (all of it, as a full cache flush). Reading the thread's CPU
+// clock is a system call: what one pair of reads takes ("timer_us", their median) is taken off
+// every figure.
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_settings.h"
+#include "hostsim.h"
+#include "testbed.h"
+
+#ifndef DRAV_XPL_PATH
+#error "DRAV_XPL_PATH must name the built plug-in"
+#endif
+
+namespace {
+
+constexpr int kRadioStack = 5;
+constexpr int kFineKnob = 2; // the radio stack's encoder 2 tunes the standby value shown
+constexpr const char* kCom1Standby = "sim/cockpit/radios/com1_stdby_freq_hz";
+
+// The simulator's own data, walked once per frame (kb kilobytes of it).
+void SimulatorWork(int kb) {
+    static std::vector<char> data(64 << 20);
+    const size_t bytes = std::min(data.size(), static_cast<size_t>(kb) << 10);
+    for (size_t i = 0; i < bytes; i += 64)
+        data[i] = static_cast<char>(data[i] + 1);
+    benchmark::ClobberMemory();
+}
+
+// The plug-in loaded and enabled with every unit registered; built once for all benchmarks.
+struct World {
+    std::string root;
+    std::unique_ptr<qdtest::Testbed> bed;
+    qdtest::Unit* radioStack = nullptr;
+    size_t inputLoop = 0;   // index in hostsim::FlightLoops()
+    size_t refreshLoop = 0; // likewise
+
+    World() {
+        hostsim::Reset();
+        char tmpl[] = "/tmp/drav_bench_plugin_XXXXXX";
+        root = mkdtemp(tmpl);
+        hostsim::CreateRoot(root);
+        std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << bench::kIni;
+        // Avionics powered, so displays show values rather than blanks.
+        hostsim::SetInt("sim/cockpit/electrical/battery_on", 1);
+        hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
+        hostsim::SetFloats("sim/flightmodel/engine/ENGN_bat_volt", {24.0f});
+        hostsim::SetInt(kCom1Standby, 12150);
+        bed = std::make_unique<qdtest::Testbed>();
+        for (int type : bench::kModels) {
+            qdtest::Unit& u = bed->plug(type);
+            if (type == kRadioStack) radioStack = &u;
+        }
+        std::string error;
+        if (!hostsim::LoadPlugin(DRAV_XPL_PATH, &error) || !hostsim::EnablePlugin()) {
+            std::fprintf(stderr, "loading %s: %s\n", DRAV_XPL_PATH, error.c_str());
+            std::abort();
+        }
+        // The input loop is called every frame, the refresh loop every half second.
+        const auto loops = hostsim::FlightLoops();
+        for (size_t i = 0; i < loops.size(); ++i) {
+            if (loops[i].registered_interval == -1.0f) inputLoop = i;
+            if (loops[i].registered_interval == 0.5f) refreshLoop = i;
+        }
+        // The first refresh registers every unit; then their first reports go out.
+        Frames(120);
+    }
+    ~World() {
+        hostsim::UnloadPlugin();
+        bed.reset();
+        hostsim::Reset();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    static void Frames(int n) {
+        for (int i = 0; i < n; ++i) {
+            hostsim::RunFrames(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    // CPU seconds of the loop's call in the frame just run; negative when it was not called.
+    static double CallThisFrame(size_t loop) {
+        const hostsim::FlightLoopInfo info = hostsim::FlightLoops()[loop];
+        return info.last_frame == hostsim::FrameCount() ? info.last_cpu_seconds : -1.0;
+    }
+};
+
+World& TheWorld() {
+    static World world;
+    return world;
+}
+
+double TimerPairSeconds() {
+    std::vector<double> pairs;
+    for (int i = 0; i < 1001; ++i) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+        pairs.push_back(static_cast<double>(b.tv_sec - a.tv_sec) +
+                        1e-9 * static_cast<double>(b.tv_nsec - a.tv_nsec));
+    }
+    std::nth_element(pairs.begin(), pairs.begin() + 500, pairs.end());
+    return pairs[500];
+}
+
+// Median and 90th percentile of the samples, in microseconds, as counters.
+void Report(benchmark::State& state, std::vector<double> samples, const char* prefix) {
+    if (samples.empty()) return;
+    std::sort(samples.begin(), samples.end());
+    const std::string p = prefix;
+    state.counters[p + "median_us"] = samples[samples.size() / 2] * 1e6;
+    state.counters[p + "p90_us"] = samples[samples.size() * 9 / 10] * 1e6;
+}
+
+void InputFrame(benchmark::State& state) {
+    World& w = TheWorld();
+    const int kb = static_cast<int>(state.range(0));
+    const double timer = TimerPairSeconds();
+    std::vector<double> samples;
+    int step = 1;
+    int missed = 0;
+    for (auto _ : state) {
+        const int before = hostsim::GetInt(kCom1Standby);
+        // One detent, alternating so the value stays put over the run.
+        w.radioStack->turn(kFineKnob, step);
+        step = -step;
+        double cpu = -1.0;
+        for (int tries = 0; tries < 500 && cpu < 0; ++tries) {
+            // The device library's thread takes the report meanwhile.
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            SimulatorWork(kb);
+            hostsim::RunFrames(1);
+            if (hostsim::GetInt(kCom1Standby) != before) cpu = World::CallThisFrame(w.inputLoop);
+        }
+        if (cpu < 0) ++missed;
+        cpu = std::max(0.0, cpu - timer);
+        state.SetIterationTime(cpu);
+        samples.push_back(cpu);
+    }
+    Report(state, samples, "");
+    state.counters["missed"] = missed;
+    state.counters["timer_us"] = timer * 1e6;
+}
+BENCHMARK(InputFrame)
+    ->Arg(0)
+    ->Arg(1024)
+    ->Arg(8192)
+    ->Arg(32768)
+    ->Iterations(1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+void RefreshIdle(benchmark::State& state) {
+    World& w = TheWorld();
+    const int kb = static_cast<int>(state.range(0));
+    const double timer = TimerPairSeconds();
+    // Frames of a quarter second: the refresh loop runs every second frame. Nothing shown
+    // depends on the frame length while idle.
+    const double frameTime = hostsim::FrameTime();
+    hostsim::SetFrameTime(0.25);
+    std::vector<double> samples, empty;
+    for (auto _ : state) {
+        double cpu = -1.0;
+        while (cpu < 0) {
+            SimulatorWork(kb);
+            hostsim::RunFrames(1);
+            cpu = World::CallThisFrame(w.refreshLoop);
+            if (cpu < 0) empty.push_back(std::max(0.0, World::CallThisFrame(w.inputLoop) - timer));
+        }
+        cpu = std::max(0.0, cpu - timer);
+        state.SetIterationTime(cpu);
+        samples.push_back(cpu);
+    }
+    hostsim::SetFrameTime(frameTime);
+    Report(state, samples, "");
+    Report(state, empty, "input_empty_");
+    state.counters["timer_us"] = timer * 1e6;
+}
+BENCHMARK(RefreshIdle)
+    ->Arg(0)
+    ->Arg(1024)
+    ->Arg(8192)
+    ->Arg(32768)
+    ->Iterations(300)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qdtest::Testbed::EnsurePreload(argv)) return 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
