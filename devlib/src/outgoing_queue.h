@@ -9,6 +9,7 @@
 
 #include "hid_transport.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -75,6 +76,38 @@ class OutgoingQueue {
     std::shared_ptr<State> state_; // shared with the writer thread
     std::thread thread_;
     bool stopped_ = false;
+};
+
+// What every platform's connection shares: the unit's identity and its outgoing queue. The
+// platform class fills info_, creates out_ when the unit is open, and sets the flags.
+class QueuedConnection : public HidConnection {
+  public:
+    const HidInfo& Info() const override { return info_; }
+    uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override { return Queue(data, len, true); }
+    uint32_t QueueOutputReport(const uint8_t* data, size_t len) override { return Queue(data, len, false); }
+    void SetQueueLimit(size_t max_pending) override {
+        if (out_) out_->SetLimit(max_pending);
+    }
+    void SetReplaceRule(const ReplaceRule& rule) override {
+        if (out_) out_->SetReplaceRule(rule);
+    }
+    WriterStats Stats() const { return out_ ? out_->Stats() : WriterStats{}; }
+    // True once the unit is known to be gone (reads fail).
+    bool Gone() const { return gone_.load(); }
+
+  protected:
+    // 0, or 3 when the connection is stopping, the unit gone or the report unusable.
+    uint32_t Queue(const uint8_t* data, size_t len, bool feature) {
+        if (stopping_.load() || gone_.load()) return 3;
+        if (!data || len == 0 || len > kMaxReportLen || !out_) return 3;
+        out_->Offer(data, len, feature);
+        return 0;
+    }
+
+    HidInfo info_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> gone_{false};
+    std::unique_ptr<OutgoingQueue> out_;
 };
 
 } // namespace qddev

@@ -92,33 +92,6 @@ HidrawConnection::~HidrawConnection() {
     if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
-uint32_t HidrawConnection::Queue(const uint8_t* data, size_t len, bool feature) {
-    if (stopping_.load() || gone_.load()) return 3;
-    if (!data || len == 0 || len > kMaxReportLen) return 3;
-    out_->Offer(data, len, feature);
-    return 0;
-}
-
-uint32_t HidrawConnection::QueueFeatureReport(const uint8_t* data, size_t len) {
-    return Queue(data, len, true);
-}
-
-uint32_t HidrawConnection::QueueOutputReport(const uint8_t* data, size_t len) {
-    return Queue(data, len, false);
-}
-
-void HidrawConnection::SetQueueLimit(size_t max_pending) {
-    if (out_) out_->SetLimit(max_pending);
-}
-
-void HidrawConnection::SetReplaceRule(const ReplaceRule& rule) {
-    if (out_) out_->SetReplaceRule(rule);
-}
-
-WriterStats HidrawConnection::Stats() const {
-    return out_ ? out_->Stats() : WriterStats{};
-}
-
 int HidrawConnection::GetFeatureReport(uint8_t* data, size_t len) {
     if (stopping_.load() || !data || len == 0 || len > kMaxReportLen) return -1;
     const int n = ::ioctl(fd_, HIDIOCGFEATURE(len), data);

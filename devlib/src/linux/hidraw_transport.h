@@ -27,17 +27,12 @@ namespace qddev {
 
 constexpr uint16_t kQuandelVendorId = 0x3A5C;
 
-class HidrawConnection final : public HidConnection {
+class HidrawConnection final : public QueuedConnection {
   public:
     // Opens the node and reads its report descriptor; null when either fails.
     static std::unique_ptr<HidrawConnection> Open(const char* devnode, const HidInfo& identity);
     ~HidrawConnection() override;
 
-    const HidInfo& Info() const override { return info_; }
-    uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override;
-    uint32_t QueueOutputReport(const uint8_t* data, size_t len) override;
-    void SetQueueLimit(size_t max_pending) override;
-    void SetReplaceRule(const ReplaceRule& rule) override;
     int GetFeatureReport(uint8_t* data, size_t len) override;
     void StartInput(InputSink* sink) override;
     void RequestStop() override;
@@ -45,18 +40,13 @@ class HidrawConnection final : public HidConnection {
 
     const ReportCaps& Caps() const { return caps_; }
     const std::string& DevNode() const { return devnode_; }
-    WriterStats Stats() const;
-    // True once the node reported that the unit is gone (reads fail, hang-up).
-    bool Gone() const { return gone_.load(); }
     // Number of read() calls the reader made; lets tests see that it does not spin.
     uint64_t ReadCalls() const { return read_calls_.load(); }
 
   private:
     HidrawConnection() = default;
-    uint32_t Queue(const uint8_t* data, size_t len, bool feature);
     void ReadLoop();
 
-    HidInfo info_;
     ReportCaps caps_;
     std::string devnode_;
     int fd_ = -1;      // read handle: input reports and feature reads
@@ -64,12 +54,9 @@ class HidrawConnection final : public HidConnection {
     std::vector<uint8_t> inbuf_;
     InputSink* sink_ = nullptr;
     std::thread reader_;
-    std::atomic<bool> stopping_{false};
     std::atomic<bool> stopped_{false};
-    std::atomic<bool> gone_{false};
     std::atomic<uint64_t> read_calls_{0};
     std::mutex stop_mu_;
-    std::unique_ptr<OutgoingQueue> out_;
 };
 
 class HidrawPlatform final : public HidPlatform {

@@ -192,33 +192,6 @@ WinHidConnection::~WinHidConnection() {
     if (wake_event_) ::CloseHandle(wake_event_);
 }
 
-uint32_t WinHidConnection::Queue(const uint8_t* data, size_t len, bool feature) {
-    if (stopping_.load() || gone_.load()) return 3;
-    if (!data || len == 0 || len > kMaxReportLen) return 3;
-    out_->Offer(data, len, feature);
-    return 0;
-}
-
-uint32_t WinHidConnection::QueueFeatureReport(const uint8_t* data, size_t len) {
-    return Queue(data, len, true);
-}
-
-uint32_t WinHidConnection::QueueOutputReport(const uint8_t* data, size_t len) {
-    return Queue(data, len, false);
-}
-
-void WinHidConnection::SetQueueLimit(size_t max_pending) {
-    if (out_) out_->SetLimit(max_pending);
-}
-
-void WinHidConnection::SetReplaceRule(const ReplaceRule& rule) {
-    if (out_) out_->SetReplaceRule(rule);
-}
-
-WriterStats WinHidConnection::Stats() const {
-    return out_ ? out_->Stats() : WriterStats{};
-}
-
 int WinHidConnection::GetFeatureReport(uint8_t* data, size_t len) {
     if (stopping_.load() || !data || len == 0 || len > kMaxReportLen) return -1;
     // The buffer must hold the longest feature report; the caller gets what it asked for.

@@ -31,18 +31,13 @@ struct WinReportCaps {
     uint16_t feature_len = 0;
 };
 
-class WinHidConnection final : public HidConnection {
+class WinHidConnection final : public QueuedConnection {
   public:
     // Opens the unit's interface path and reads its attributes, capabilities and strings;
     // null when it cannot be opened or is not a unit of the vendor with input reports.
     static std::unique_ptr<WinHidConnection> Open(const char* path, int32_t location);
     ~WinHidConnection() override;
 
-    const HidInfo& Info() const override { return info_; }
-    uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override;
-    uint32_t QueueOutputReport(const uint8_t* data, size_t len) override;
-    void SetQueueLimit(size_t max_pending) override;
-    void SetReplaceRule(const ReplaceRule& rule) override;
     int GetFeatureReport(uint8_t* data, size_t len) override;
     void StartInput(InputSink* sink) override;
     void RequestStop() override;
@@ -50,9 +45,6 @@ class WinHidConnection final : public HidConnection {
 
     const WinReportCaps& Caps() const { return caps_; }
     const std::string& Path() const { return path_; }
-    WriterStats Stats() const;
-    // True once reads failed: the unit is gone.
-    bool Gone() const { return gone_.load(); }
     // Number of ReadFile calls the reader made; lets tests see that it does not spin.
     uint64_t ReadCalls() const { return read_calls_.load(); }
 
@@ -65,10 +57,8 @@ class WinHidConnection final : public HidConnection {
 
   private:
     WinHidConnection() = default;
-    uint32_t Queue(const uint8_t* data, size_t len, bool feature);
     void ReadLoop();
 
-    HidInfo info_;
     WinReportCaps caps_;
     std::string path_;
     HANDLE handle_ = INVALID_HANDLE_VALUE; // overlapped: input reports and feature reads
@@ -76,12 +66,9 @@ class WinHidConnection final : public HidConnection {
     std::unique_ptr<PendingRead> read_;    // reader only, once started; null when left to the bus
     InputSink* sink_ = nullptr;
     std::thread reader_;
-    std::atomic<bool> stopping_{false};
     std::atomic<bool> stopped_{false};
-    std::atomic<bool> gone_{false};
     std::atomic<uint64_t> read_calls_{0};
     std::mutex stop_mu_;
-    std::unique_ptr<OutgoingQueue> out_;
 };
 
 class WinHidPlatform final : public HidPlatform {
