@@ -15,6 +15,7 @@
 
 #include "hostsim.h"
 #include "picture.h"
+#include "sim.h"
 #include "testbed.h"
 
 namespace cockpit {
@@ -108,7 +109,6 @@ Result Cockpit::Run(const Scenario& scenario) {
 }
 
 bool Cockpit::SetUp(const Scenario& scenario) {
-    hostsim::Reset();
     char tmpl[] = "/tmp/drav_cockpit_XXXXXX";
     if (::mkdtemp(tmpl) == nullptr) {
         OUT("cannot make a simulator folder in /tmp\n");
@@ -116,18 +116,21 @@ bool Cockpit::SetUp(const Scenario& scenario) {
     }
     root_ = tmpl;
     if (!options_.console) CaptureConsole();
-    std::string error;
-    if (!hostsim::CreateRoot(root_, &error)) {
-        OUT("cannot set up the simulator folder: %s\n", error.c_str());
+    // The cockpit fills the simulator folder itself: the simulator side may be another program
+    // that sees it under another name.
+    const std::string plugin_folder = root_ + "/Resources/plugins/DRAV/";
+    std::error_code ec;
+    std::filesystem::create_directories(plugin_folder, ec);
+    if (ec) {
+        OUT("cannot set up the simulator folder: %s\n", ec.message().c_str());
         return false;
     }
 
     // The settings file: from the command line, else the scenario's file or block, else none.
-    const std::string ini = hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI";
+    const std::string ini = plugin_folder + "DRAV.INI";
     const std::string file =
         !options_.settings_file.empty() ? options_.settings_file : scenario.settings_file;
     if (!file.empty()) {
-        std::error_code ec;
         std::filesystem::copy_file(file, ini, std::filesystem::copy_options::overwrite_existing, ec);
         if (ec) {
             OUT("cannot use the settings file %s: %s\n", file.c_str(), ec.message().c_str());
@@ -138,11 +141,11 @@ bool Cockpit::SetUp(const Scenario& scenario) {
     }
     // An aircraft profile from the command line: the plug-in's own profile of an aircraft named
     // after the file, which is the aircraft loaded at the start.
+    std::string profile_aircraft;
     if (!options_.profile_file.empty()) {
         const std::filesystem::path profile(options_.profile_file);
         const std::string name = profile.stem().string();
-        const std::string folder = hostsim::SystemPath() + "Resources/plugins/DRAV/aircraft/";
-        std::error_code ec;
+        const std::string folder = plugin_folder + "aircraft/";
         std::filesystem::create_directories(folder, ec);
         std::filesystem::copy_file(profile, folder + name + ".ini",
                                    std::filesystem::copy_options::overwrite_existing, ec);
@@ -150,16 +153,38 @@ bool Cockpit::SetUp(const Scenario& scenario) {
             OUT("cannot use the profile %s: %s\n", options_.profile_file.c_str(), ec.message().c_str());
             return false;
         }
-        hostsim::SetAircraft(hostsim::SystemPath() + "Aircraft/" + name + "/" + name + ".acf");
+        profile_aircraft = root_ + "/Aircraft/" + name + "/" + name + ".acf";
         OUT("aircraft %s with the profile %s\n", name.c_str(), options_.profile_file.c_str());
     }
-    sender_ = hostsim::InstallFakePlugin("drav.cockpit.scenario", "Scenario", false);
 
+    // The units come first: a simulator side in another process (and wine's device bus) must
+    // start inside their environment.
     testbed_ = std::make_unique<qdtest::Testbed>();
+    std::string error;
     std::vector<UnitRef> units = options_.has_units ? options_.units : scenario.units;
     if (!options_.has_units && !scenario.has_units) ParseUnitList("all", &units, &error);
     for (const UnitRef& ref : units)
         PlugNew(ref);
+
+    if (options_.sim_server.empty()) {
+        sim_ = MakeInProcessSim();
+    } else {
+        RemoteOptions remote;
+        remote.program = options_.sim_server;
+        remote.wine_prefix = options_.wine_prefix;
+        remote.answer_timeout = options_.sim_timeout;
+        sim_ = StartRemoteSim(remote, &error);
+        if (sim_ == nullptr) {
+            OUT("cannot start the simulator side %s: %s\n", options_.sim_server.c_str(), error.c_str());
+            return false;
+        }
+    }
+    if (!sim_->Start(root_, &error)) {
+        OUT("cannot set up the simulator folder: %s\n", error.c_str());
+        return false;
+    }
+    if (!profile_aircraft.empty()) sim_->SetAircraft(profile_aircraft);
+    sender_ = sim_->InstallFakePlugin("drav.cockpit.scenario", "Scenario");
 
     OUT("DRAV virtual cockpit: %zu unit%s, settings %s, scenario %s\n", units.size(),
         units.size() == 1 ? "" : "s",
@@ -168,23 +193,24 @@ bool Cockpit::SetUp(const Scenario& scenario) {
                                      : "(none)",
         scenario_path_.c_str());
     Snapshot();
-    if (!hostsim::LoadPlugin(options_.plugin_path, &error)) {
+    if (!sim_->LoadPlugin(options_.plugin_path, &error)) {
         OUT("cannot load %s: %s\n", options_.plugin_path.c_str(), error.c_str());
         return false;
     }
-    if (!hostsim::EnablePlugin()) {
-        OUT("the plug-in did not enable\n");
+    if (!sim_->EnablePlugin()) {
+        OUT("the plug-in did not enable%s%s\n", sim_->Broken().empty() ? "" : ": ", sim_->Broken().c_str());
         return false;
     }
-    const hostsim::PluginIdentity id = hostsim::Identity();
-    OUT("[%7.2f s] loaded %s: %s\n", hostsim::Now(), id.name.c_str(), id.description.c_str());
+    std::string name, description;
+    sim_->Identity(&name, &description);
+    OUT("[%7.2f s] loaded %s: %s\n", sim_->Now(), name.c_str(), description.c_str());
     // The first refresh, half a second after enabling, registers every unit.
-    hostsim::RunSeconds(0.6);
+    sim_->RunSeconds(0.6);
     Settle(0.3);
     OUT("---- panel ----\n");
     PrintPanel();
     PrintChanges();
-    return true;
+    return sim_->Broken().empty();
 }
 
 void Cockpit::CaptureConsole() {
@@ -216,7 +242,8 @@ void Cockpit::RestoreConsole() {
 }
 
 void Cockpit::TearDown() {
-    if (hostsim::IsPluginLoaded()) hostsim::UnloadPlugin();
+    if (sim_ != nullptr) sim_->Stop();
+    sim_.reset();
     units_.clear();
     testbed_.reset();
     RestoreConsole();
@@ -228,7 +255,6 @@ void Cockpit::TearDown() {
             std::filesystem::remove_all(root_, ec);
         }
         root_.clear();
-        hostsim::Reset();
     }
 }
 
@@ -250,6 +276,12 @@ Cockpit::Plugged& Cockpit::PlugNew(const UnitRef& ref) {
 Result Cockpit::Fail(const Step& step, const std::string& why) {
     OUT("%s:%d: %s\n", scenario_path_.c_str(), step.line, why.c_str());
     return kExpectationFailed;
+}
+
+Result Cockpit::SimBroken(const Step& step) {
+    const Result failed = Fail(step, sim_->Broken());
+    WritePictures("failed-line" + std::to_string(step.line));
+    return failed;
 }
 
 Result Cockpit::ScenarioError(const Step& step, const std::string& why) {
@@ -335,29 +367,29 @@ Result Cockpit::Execute(const Step& step) {
         break;
     }
     case Op::WaitFrames:
-        for (int i = 0; i < step.b; ++i)
-            RunFramePaced();
+        for (int i = 0; i < step.b && RunFramePaced(); ++i) {
+        }
         break;
     case Op::WaitSeconds: {
-        const double until = hostsim::Now() + step.seconds;
-        while (hostsim::Now() < until - 1e-9)
-            RunFramePaced();
+        const double until = sim_->Now() + step.seconds;
+        while (sim_->Now() < until - 1e-9 && RunFramePaced()) {
+        }
         break;
     }
     case Op::Message:
-        hostsim::SendMessage(step.from_sim ? 0 : sender_, step.a, step.param);
+        sim_->SendMessage(step.from_sim ? 0 : sender_, step.a, step.param);
         break;
     case Op::Aircraft:
-        OUT("[%7.2f s] aircraft %s\n", hostsim::Now(), step.name.c_str());
-        hostsim::LoadAircraft(step.name);
+        OUT("[%7.2f s] aircraft %s\n", sim_->Now(), step.name.c_str());
+        sim_->LoadAircraft(step.name);
         break;
     case Op::Copy: {
-        const std::string target = hostsim::SystemPath() + "Resources/plugins/DRAV/" + step.text;
+        const std::string target = root_ + "/Resources/plugins/DRAV/" + step.text;
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ec);
         std::filesystem::copy_file(step.name, target, std::filesystem::copy_options::overwrite_existing, ec);
         if (ec) return ScenarioError(step, "cannot copy " + step.name + ": " + ec.message());
-        OUT("[%7.2f s] %s copied to %s\n", hostsim::Now(), step.name.c_str(), step.text.c_str());
+        OUT("[%7.2f s] %s copied to %s\n", sim_->Now(), step.name.c_str(), step.text.c_str());
         break;
     }
     case Op::Show: {
@@ -379,6 +411,7 @@ Result Cockpit::Execute(const Step& step) {
             actual.clear();
             if (Check(step, &expected, &actual)) break;
             if (expected.empty()) return ScenarioError(step, actual);
+            if (!sim_->Broken().empty()) break;
             if (std::chrono::steady_clock::now() > deadline) {
                 PrintChanges();
                 const Result failed = Fail(step, "expected " + expected + ", got " + actual);
@@ -387,43 +420,44 @@ Result Cockpit::Execute(const Step& step) {
             }
             RunFramePaced();
         }
+        if (!sim_->Broken().empty()) return SimBroken(step);
         ++expectations_;
         PrintChanges();
         return kPassed;
     }
     }
-    Settle(0.15);
+    Settle(step.op == Op::Plug || step.op == Op::Unplug ? options_.plug_settle : 0.15);
     PrintChanges();
-    return kPassed;
+    return sim_->Broken().empty() ? kPassed : SimBroken(step);
 }
 
 bool Cockpit::SetDataref(const Step& step, std::string* why) {
-    const int types = hostsim::DatarefTypes(step.name);
+    const int types = sim_->DatarefTypes(step.name);
     if (types == 0) {
         *why = "no dataref " + step.name;
         return false;
     }
     bool ok = false;
     if (step.exact) { // quoted: a text for a byte array
-        ok = (types & 32) && hostsim::SetString(step.name, step.text);
+        ok = (types & 32) && sim_->SetString(step.name, step.text);
     } else {
         std::vector<double> v;
         ParseNumberList(step.text, &v);
         const bool array = step.a >= 0 || v.size() > 1 || !(types & (1 | 2 | 4));
         const int offset = std::max(step.a, 0);
         if (array && (types & 8)) {
-            ok = hostsim::SetFloats(step.name, std::vector<float>(v.begin(), v.end()), offset);
+            ok = sim_->SetFloats(step.name, std::vector<float>(v.begin(), v.end()), offset);
         } else if (array && (types & 16)) {
             std::vector<int> ints;
             for (double d : v)
                 ints.push_back(static_cast<int>(std::lround(d)));
-            ok = hostsim::SetInts(step.name, ints, offset);
+            ok = sim_->SetInts(step.name, ints, offset);
         } else if (!array && (types & 2)) {
-            ok = hostsim::SetFloat(step.name, static_cast<float>(v[0]));
+            ok = sim_->SetFloat(step.name, static_cast<float>(v[0]));
         } else if (!array && (types & 4)) {
-            ok = hostsim::SetDouble(step.name, v[0]);
+            ok = sim_->SetDouble(step.name, v[0]);
         } else if (!array && (types & 1)) {
-            ok = hostsim::SetInt(step.name, static_cast<int>(std::lround(v[0])));
+            ok = sim_->SetInt(step.name, static_cast<int>(std::lround(v[0])));
         }
     }
     if (!ok) *why = "cannot write " + step.text + " to " + step.name;
@@ -492,11 +526,11 @@ bool Cockpit::Check(const Step& step, std::string* expected, std::string* actual
         return c[0] == step.lamps[0] && c[1] == step.lamps[1] && c[2] == step.lamps[2];
     }
     case Op::ExpectDataref: {
-        if (hostsim::DatarefTypes(step.name) == 0) {
+        if (sim_->DatarefTypes(step.name) == 0) {
             *actual = "no dataref " + step.name;
             return false;
         }
-        std::string value = hostsim::DatarefText(step.name);
+        std::string value = sim_->DatarefText(step.name);
         std::string label = step.name;
         if (step.a >= 0) {
             const std::vector<std::string> parts = SplitCommas(value);
@@ -517,7 +551,7 @@ bool Cockpit::Check(const Step& step, std::string* expected, std::string* actual
     case Op::ExpectCommand:
     case Op::ExpectKey:
     case Op::ExpectButton: {
-        const std::vector<hostsim::CommandEvent> log = hostsim::CommandLog();
+        const std::vector<hostsim::CommandEvent> log = sim_->CommandsSince(command_cursor_);
         auto matches = [&](const hostsim::CommandEvent& e) {
             if (step.op == Op::ExpectCommand)
                 return (e.kind == hostsim::CommandKind::Once || e.kind == hostsim::CommandKind::Begin) &&
@@ -526,21 +560,20 @@ bool Cockpit::Check(const Step& step, std::string* expected, std::string* actual
                 return e.kind == hostsim::CommandKind::KeyStroke && e.number == step.a;
             return e.kind == hostsim::CommandKind::ButtonPress && e.number == step.a;
         };
-        for (size_t i = command_cursor_; i < log.size(); ++i) {
+        for (size_t i = 0; i < log.size(); ++i) {
             if (matches(log[i])) {
-                command_cursor_ = i + 1;
+                command_cursor_ += i + 1;
                 return true;
             }
         }
         *expected = step.op == Op::ExpectCommand ? "command " + step.name
                     : step.op == Op::ExpectKey   ? "key " + std::to_string(step.a)
                                                  : "button " + std::to_string(step.a);
-        if (command_cursor_ >= log.size()) {
+        if (log.empty()) {
             *actual = "no command";
         } else {
             actual->clear();
-            for (size_t i = command_cursor_; i < log.size(); ++i) {
-                const hostsim::CommandEvent& e = log[i];
+            for (const hostsim::CommandEvent& e : log) {
                 *actual += (actual->empty() ? "" : ", ") + std::string(KindText(e.kind)) + " " +
                            (e.name.empty() ? std::to_string(e.number) : e.name);
             }
@@ -552,15 +585,16 @@ bool Cockpit::Check(const Step& step, std::string* expected, std::string* actual
     }
 }
 
-void Cockpit::RunFramePaced() {
-    hostsim::RunFrames(1);
+bool Cockpit::RunFramePaced() {
+    sim_->RunFrames(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return sim_->Broken().empty();
 }
 
 void Cockpit::Settle(double wall_seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wall_seconds);
-    while (std::chrono::steady_clock::now() < deadline)
-        RunFramePaced();
+    while (std::chrono::steady_clock::now() < deadline && RunFramePaced()) {
+    }
 }
 
 void Cockpit::PrintPanel() {
@@ -610,16 +644,15 @@ void Cockpit::WritePictures(const std::string& moment) {
 
 void Cockpit::Snapshot() {
     values_.clear();
-    for (const std::string& name : hostsim::DatarefNames())
-        values_[name] = hostsim::DatarefText(name);
+    for (auto& [name, value] : sim_->DatarefValues())
+        values_[name] = std::move(value);
 }
 
 void Cockpit::PrintChanges() {
-    const double now = hostsim::Now();
+    const double now = sim_->Now();
     // Commands first: they carry the time they were issued, before the changes they caused.
-    const std::vector<hostsim::CommandEvent> log = hostsim::CommandLog();
-    for (; commands_printed_ < log.size(); ++commands_printed_) {
-        const hostsim::CommandEvent& e = log[commands_printed_];
+    for (const hostsim::CommandEvent& e : sim_->CommandsSince(commands_printed_)) {
+        ++commands_printed_;
         if (e.name.empty())
             OUT("[%7.2f s] %s %d\n", e.time, KindText(e.kind), e.number);
         else
@@ -637,11 +670,10 @@ void Cockpit::PrintChanges() {
         }
         p->shown = face;
     }
-    for (const std::string& name : hostsim::DatarefNames()) {
-        std::string value = hostsim::DatarefText(name);
+    for (auto& [name, value] : sim_->DatarefValues()) {
         auto it = values_.find(name);
         if (it == values_.end()) {
-            values_.emplace(name, std::move(value));
+            values_.emplace(std::move(name), std::move(value));
         } else if (it->second != value) {
             OUT("[%7.2f s] %s: %s -> %s\n", now, name.c_str(), it->second.c_str(), value.c_str());
             it->second = std::move(value);

@@ -21,6 +21,8 @@ class Unit;
 
 namespace cockpit {
 
+class Sim;
+
 struct Options {
     std::string plugin_path;   // DRAV.xpl
     std::string settings_file; // overrides the scenario's settings when not empty
@@ -35,6 +37,14 @@ struct Options {
     // Pictures of the panel at every "show", at the end and at a failed expectation; empty = none.
     std::string pictures_dir;
     bool unit_pictures = false; // one picture per unit as well
+    // The simulator side as a child process (sim_server) instead of in this process; with a wine
+    // prefix it is a Windows program run under wine.
+    std::string sim_server;
+    std::string wine_prefix;
+    double sim_timeout = 30; // wall seconds the simulator side may take to answer
+    // Wall seconds the simulator runs after a plug or unplug: wine's device bus misses arrivals
+    // and removals that come close together.
+    double plug_settle = 0.15;
     FILE* out = stdout;
 };
 
@@ -63,6 +73,7 @@ class Cockpit {
     Result Execute(const Step& step);
     Result Fail(const Step& step, const std::string& why);
     Result ScenarioError(const Step& step, const std::string& why);
+    Result SimBroken(const Step& step); // the simulator side died or stopped answering
 
     Plugged* Find(const UnitRef& ref);
     Plugged& PlugNew(const UnitRef& ref);
@@ -73,7 +84,7 @@ class Cockpit {
 
     // Runs frames for a while of wall time so that the units' threads and reports progress.
     void Settle(double wall_seconds);
-    void RunFramePaced();
+    bool RunFramePaced(); // false once the simulator side is broken
     void PrintPanel();
     void PrintChanges();
     void Snapshot();
@@ -89,6 +100,7 @@ class Cockpit {
     std::string scenario_path_;
     std::string root_;
     std::unique_ptr<qdtest::Testbed> testbed_;
+    std::unique_ptr<Sim> sim_;
     std::vector<std::unique_ptr<Plugged>> units_;
     std::map<std::string, std::string> values_; // dataref values printed last
     size_t commands_printed_ = 0;

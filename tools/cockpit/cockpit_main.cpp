@@ -20,7 +20,8 @@ void Usage() {
     std::fprintf(
         stderr,
         "usage: cockpit [--ini FILE] [--profile FILE] [--units LIST] [--plugin DRAV.xpl]\n"
-        "               [--timeout SECONDS] [--keep] [--console] [--pictures DIR [--unit-pictures]] SCENARIO\n"
+        "               [--timeout SECONDS] [--keep] [--console] [--pictures DIR [--unit-pictures]]\n"
+        "               [--sim-server PROGRAM [--wine PREFIX] [--sim-timeout S]] SCENARIO\n"
         "  --ini FILE      settings file to use instead of the scenario's\n"
         "  --profile FILE  an aircraft profile (NAME.ini): aircraft NAME is loaded with it\n"
         "  --units LIST    units plugged in at the start instead of the scenario's, e.g.\n"
@@ -31,7 +32,11 @@ void Usage() {
         "  --console       show the simulator console (what the plug-in prints) among the lines\n"
         "  --pictures DIR  write the panel's picture at every show step (panel-001.png, ...), at the\n"
         "                  end (panel-final.png) and when an expectation fails (panel-failed-lineN.png)\n"
-        "  --unit-pictures with --pictures: one picture per unit as well (QD-RSX-1-final.png, ...)\n");
+        "  --unit-pictures with --pictures: one picture per unit as well (QD-RSX-1-final.png, ...)\n"
+        "  --sim-server P  run the simulator and the plug-in in program P (sim_server), a child process\n"
+        "  --wine PREFIX   with --sim-server: P is the Windows sim_server.exe, run under wine with that\n"
+        "                  prefix; --plugin then names the Windows DRAV.xpl\n"
+        "  --sim-timeout S with --sim-server: how long it may take to answer (default 30)\n");
 }
 
 } // namespace
@@ -65,6 +70,12 @@ int main(int argc, char** argv) {
             options.pictures_dir = v;
         } else if (std::strcmp(arg, "--unit-pictures") == 0) {
             options.unit_pictures = true;
+        } else if (std::strcmp(arg, "--sim-server") == 0 && (v = value())) {
+            options.sim_server = v;
+        } else if (std::strcmp(arg, "--sim-timeout") == 0 && (v = value())) {
+            options.sim_timeout = std::atof(v);
+        } else if (std::strcmp(arg, "--wine") == 0 && (v = value())) {
+            options.wine_prefix = v;
         } else if (std::strcmp(arg, "--keep") == 0) {
             options.keep_root = true;
         } else if (arg[0] != '-' && scenario_path.empty()) {
@@ -77,6 +88,14 @@ int main(int argc, char** argv) {
     if (scenario_path.empty()) {
         Usage();
         return cockpit::kScenarioError;
+    }
+    if (!options.wine_prefix.empty()) {
+        if (options.sim_server.empty() || options.plugin_path == DRAV_XPL_PATH) {
+            std::fprintf(stderr, "cockpit: --wine needs --sim-server and --plugin (the Windows builds)\n");
+            return cockpit::kScenarioError;
+        }
+        // Wine's device bus misses arrivals and removals that come close together.
+        options.plug_settle = 0.3;
     }
     cockpit::Scenario scenario;
     std::string error;
