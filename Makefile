@@ -12,6 +12,7 @@ SCENARIO   ?= examples/tour.scn
 INI        ?=
 PROFILE    ?=
 UNITS      ?=
+PLATFORM   ?= linux
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
@@ -31,7 +32,7 @@ export CCACHE_BASEDIR := $(CURDIR)
 LAUNCHER := $(if $(CCACHE),-DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: all deps deps-windows fuzz-deps configure build run pictures test test-asan test-tsan bench package fuzz fuzz-ci soak \
-        windows-configure windows test-windows clean
+        windows-configure windows windows-cockpit test-windows clean
 
 all: build
 
@@ -75,10 +76,12 @@ build: configure
 
 # The virtual cockpit: the plug-in with one emulated unit of every model, playing a scenario.
 # Pictures of the panel go to $(BUILD)/cockpit: at every "show" step and at the end.
-run: build
+# PLATFORM=windows: the Windows plug-in in the Windows stand-in under wine (windows-cockpit).
+RUN_SIM = $(if $(filter windows,$(PLATFORM)),--sim-server $(WIN_SIM_SERVER) --wine $(WIN_PREFIX)-cockpit --plugin $(WIN_PLUGIN))
+run: build $(if $(filter windows,$(PLATFORM)),windows-cockpit)
 	@rm -f $(BUILD)/cockpit/*.png
 	$(BUILD)/tools/cockpit/cockpit --pictures $(BUILD)/cockpit $(if $(INI),--ini $(INI)) $(if $(PROFILE),--profile $(PROFILE)) \
-	  $(if $(UNITS),--units $(UNITS)) $(SCENARIO)
+	  $(if $(UNITS),--units $(UNITS)) $(RUN_SIM) $(SCENARIO)
 	@echo "The panel at the end: $(BUILD)/cockpit/panel-final.png"
 
 # The pictures in the READMEs, drawn again from the tour: its final panel and one unit of each model.
@@ -148,6 +151,8 @@ soak: configure
 WIN_TOOLCHAIN := $(CURDIR)/cmake/mingw-w64-x86_64.cmake
 WIN_GTEST     := $(WIN_BUILD)/gtest
 WIN_PREFIX    := $(abspath $(WIN_BUILD))/wineprefix
+WIN_PLUGIN    := $(abspath $(WIN_BUILD))/drav/DRAV/win_x64/DRAV.xpl
+WIN_SIM_SERVER := $(abspath $(WIN_BUILD))/drav/tools/cockpit/sim_server.exe
 
 $(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake:
 	cmake -S /usr/src/googletest -B $(WIN_BUILD)/gtest-build -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) \
@@ -158,18 +163,25 @@ $(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake:
 windows-configure: deps $(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake
 	cmake -S . -B $(WIN_BUILD)/drav -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) \
 	  -DGTest_DIR=$(abspath $(WIN_GTEST))/lib/cmake/GTest -DDRAV_WINEPREFIX=$(WIN_PREFIX) \
-	  -DDRAV_WINEBED=$(abspath $(BUILD))/tests/devlib_windows/qdwinebed
+	  -DDRAV_WINEBED=$(abspath $(BUILD))/tests/devlib_windows/qdwinebed \
+	  -DDRAV_COCKPIT=$(abspath $(BUILD))/tools/cockpit/cockpit
 
 windows: windows-configure
 	cmake --build $(WIN_BUILD)/drav --target DRAV -j $(JOBS)
 	@echo "Built $(WIN_BUILD)/drav/DRAV/win_x64/DRAV.xpl"
 
+# The Windows side of the virtual cockpit: the plug-in, the stand-in's sim server and their prefix.
+windows-cockpit: windows-configure
+	cmake --build $(WIN_BUILD)/drav --target DRAV sim_server -j $(JOBS)
+	sh cmake/wine-prefix.sh $(WIN_PREFIX)-cockpit --no-server
+
 # The Windows tests under wine, headless. The HID tests need the Linux side of their test bed
 # (emulated units), built in $(BUILD).
 test-windows: configure windows-configure
-	cmake --build $(BUILD) --target qdwinebed -j $(JOBS)
+	cmake --build $(BUILD) --target qdwinebed cockpit -j $(JOBS)
 	cmake --build $(WIN_BUILD)/drav -j $(JOBS)
 	sh cmake/wine-prefix.sh $(WIN_PREFIX)-hid --no-server
+	sh cmake/wine-prefix.sh $(WIN_PREFIX)-cockpit --no-server
 	sh cmake/wine-prefix.sh $(WIN_PREFIX)
 	ctest --test-dir $(WIN_BUILD)/drav --output-on-failure -j $(JOBS); rc=$$?; \
 	  WINEPREFIX=$(WIN_PREFIX) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc

@@ -7,6 +7,7 @@
 // (see remote_bed.h); each gets one answer line on its standard input. Every other line is
 // passed on. The exit status is the program's.
 #include "testbed.h"
+#include "winehost.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -26,8 +27,6 @@ namespace {
 constexpr char kCommandMark[] = "@qd ";
 // Pause after each plug and unplug (see unplug-all).
 constexpr auto kSettle = std::chrono::milliseconds(250);
-const char* const kWine64 = "/usr/lib/wine/wine64";
-const char* const kWineServer = "/usr/lib/wine/wineserver";
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
     std::string out;
@@ -44,29 +43,6 @@ std::vector<uint8_t> Unhex(const std::string& text) {
     for (size_t i = 0; i + 1 < text.size(); i += 2)
         out.push_back(static_cast<uint8_t>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
     return out;
-}
-
-// Runs a wine tool with no standard streams: wine's services inherit them and would keep
-// ctest's output open until they end.
-int RunQuiet(const std::vector<const char*>& argv) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        FILE* null = std::fopen("/dev/null", "r+");
-        if (null) {
-            ::dup2(fileno(null), 0);
-            ::dup2(fileno(null), 1);
-            ::dup2(fileno(null), 2);
-        }
-        std::vector<char*> args;
-        for (const char* a : argv)
-            args.push_back(const_cast<char*>(a));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (pid > 0) ::waitpid(pid, &status, 0);
-    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class Bed {
@@ -174,18 +150,11 @@ int main(int argc, char** argv) {
     }
     if (!qdtest::Testbed::EnsurePreload(argv)) return 2;
     ::signal(SIGPIPE, SIG_IGN);
-    ::setenv("WINEPREFIX", argv[1], 1);
-    ::setenv("WINEDEBUG", "-all", 0);
     ::setenv("QDWINEBED", "1", 1); // tells the program its units are here
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
 
-    // The units and their udev view come first; wine's bus then starts inside them. A
-    // wineserver left from elsewhere would show none of them.
+    // The units and their udev view come first; wine's bus then starts inside them.
     Bed bed;
-    RunQuiet({kWineServer, "-k"});
-    RunQuiet({kWineServer, "-w"});
-    RunQuiet({kWine64, "cmd", "/c", "exit"});
+    qdtest::StartWineServer(argv[1]);
 
     int to_child[2], from_child[2];
     if (::pipe(to_child) != 0 || ::pipe(from_child) != 0) return 2;
@@ -197,11 +166,11 @@ int main(int argc, char** argv) {
         ::close(to_child[1]);
         ::close(from_child[0]);
         ::close(from_child[1]);
-        std::vector<char*> args = {const_cast<char*>(kWine64)};
+        std::vector<char*> args = {const_cast<char*>(qdtest::kWine64)};
         for (int i = 2; i < argc; ++i)
             args.push_back(argv[i]);
         args.push_back(nullptr);
-        ::execv(kWine64, args.data());
+        ::execv(qdtest::kWine64, args.data());
         ::_exit(127);
     }
     ::close(to_child[0]);
@@ -240,8 +209,7 @@ int main(int argc, char** argv) {
     if (!exited) ::waitpid(pid, &status, 0);
     ::close(to_child[1]);
     ::close(from_child[0]);
-    RunQuiet({kWineServer, "-k"});
-    RunQuiet({kWineServer, "-w"});
+    qdtest::StopWineServer();
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

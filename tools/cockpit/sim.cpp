@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "sim_protocol.h"
+#include "winehost.h"
 
 namespace cockpit {
 
@@ -76,28 +77,6 @@ class InProcessSim : public Sim {
     }
 };
 
-const char* const kWine64 = "/usr/lib/wine/wine64";
-const char* const kWineServer = "/usr/lib/wine/wineserver";
-
-// Runs a wine tool with no standard streams: wine's services inherit them and would keep the
-// cockpit's output (a test runner's pipe) open until they end.
-void RunQuiet(std::vector<const char*> argv) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], const_cast<char* const*>(argv.data()));
-        ::_exit(127);
-    }
-    int status = 0;
-    if (pid > 0) ::waitpid(pid, &status, 0);
-}
-
 class RemoteSim : public Sim {
   public:
     explicit RemoteSim(const RemoteOptions& options) : options_(options) {}
@@ -105,16 +84,7 @@ class RemoteSim : public Sim {
 
     bool Launch(std::string* error) {
         const bool wine = !options_.wine_prefix.empty();
-        if (wine) {
-            ::setenv("WINEPREFIX", options_.wine_prefix.c_str(), 1);
-            ::setenv("WINEDEBUG", "-all", 0);
-            ::unsetenv("DISPLAY");
-            ::unsetenv("WAYLAND_DISPLAY");
-            // A wineserver from elsewhere would not see the emulated units: start one in here.
-            RunQuiet({kWineServer, "-k"});
-            RunQuiet({kWineServer, "-w"});
-            RunQuiet({kWine64, "cmd", "/c", "exit"});
-        }
+        if (wine) qdtest::StartWineServer(options_.wine_prefix.c_str());
         int to_child[2], from_child[2];
         if (::pipe2(to_child, O_CLOEXEC) != 0) {
             *error = "cannot make a pipe";
@@ -134,7 +104,7 @@ class RemoteSim : public Sim {
             ::dup2(to_child[0], 0);
             ::dup2(from_child[1], 1);
             std::vector<const char*> args;
-            if (wine) args.push_back(kWine64);
+            if (wine) args.push_back(qdtest::kWine64);
             args.push_back(options_.program.c_str());
             args.push_back(nullptr);
             ::execv(args[0], const_cast<char* const*>(args.data()));
@@ -186,10 +156,7 @@ class RemoteSim : public Sim {
         pending_.clear();
         pid_ = -1;
         Close();
-        if (!options_.wine_prefix.empty()) {
-            RunQuiet({kWineServer, "-k"});
-            RunQuiet({kWineServer, "-w"});
-        }
+        if (!options_.wine_prefix.empty()) qdtest::StopWineServer();
         if (broken_.empty()) broken_ = "the simulator side was stopped";
     }
 
