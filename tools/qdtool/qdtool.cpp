@@ -8,8 +8,8 @@
 //   qdtool brightness TYPE INDEX LEVEL
 //
 // TYPE is a model name (RSX, QDRSX, QD-RSX) or a device type number.
-#include "qddev.h"
 #include "node_access.h"
+#include "qddev.h"
 
 #include <atomic>
 #include <cctype>
