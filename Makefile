@@ -16,7 +16,7 @@ PLATFORM   ?= linux
 
 DEB_PACKAGES := g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev \
                 libudev-dev umockdev libumockdev-dev gir1.2-umockdev-1.0 \
-                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libcairo2-dev python3 ccache
+                libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libcairo2-dev python3 ccache unzip
 
 # Only for the fuzz targets: libFuzzer comes with clang.
 FUZZ_PACKAGES := clang libclang-rt-dev cmake make pkg-config libudev-dev
@@ -116,10 +116,17 @@ test-tsan: deps
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
 
-# A tarball that installs by unpacking into <X-Plane>/Resources/plugins.
-PACKAGE := $(BUILD)/DRAV-linux-x64.tar.gz
-package: build
-	sh tools/package.sh $(PACKAGE) $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/tools/qdtool .
+# The release archive: one zip that installs by unpacking into <X-Plane>/Resources/plugins, with
+# both plug-ins (lin_x64/, win_x64/) and qdtool for each system. The package test then unpacks it
+# and loads each plug-in in its stand-in (the Windows one under wine).
+VERSION := $(shell awk '/^project/ { for (i = 1; i < NF; i++) if ($$i == "VERSION") print $$(i + 1) }' CMakeLists.txt)
+PACKAGE := $(BUILD)/DRAV-$(VERSION).zip
+package: build windows-configure
+	cmake --build $(WIN_BUILD)/drav --target DRAV qdtool xphost -j $(JOBS)
+	python3 tools/package.py $(PACKAGE) . --linux $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/tools/qdtool \
+	  --windows $(WIN_BUILD)/drav/DRAV/win_x64/DRAV.xpl $(WIN_BUILD)/drav/tools/qdtool.exe
+	sh tests/package/package_test.sh $(PACKAGE) $(BUILD)/hostsim/xphost $(WIN_BUILD)/drav/hostsim/xphost.exe \
+	  $(WIN_PREFIX); rc=$$?; WINEPREFIX=$(WIN_PREFIX) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
 
 # libFuzzer targets (fuzz/), each run FUZZ_SECONDS from its seed corpus in fuzz/corpus/. New
 # inputs go to $(FUZZ_BUILD)/corpus/, crashes to $(FUZZ_BUILD)/crashes/ (add each to the seed

@@ -8,6 +8,7 @@
 # start a wineserver inside the emulated-unit environment instead (--no-server).
 set -e
 prefix=$1
+case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
 here=$(dirname "$0")
 run="$here/wine-run.sh"
 server=/usr/lib/wine/wineserver
