@@ -159,7 +159,7 @@ WIN_TOOLCHAIN := $(CURDIR)/cmake/mingw-w64-x86_64.cmake
 WIN_GTEST     := $(WIN_BUILD)/gtest
 WIN_PREFIX    := $(abspath $(WIN_BUILD))/wineprefix
 WIN_PLUGIN    := $(abspath $(WIN_BUILD))/drav/DRAV/win_x64/DRAV.xpl
-WIN_SIM_SERVER := $(abspath $(WIN_BUILD))/drav/tools/cockpit/sim_server.exe
+WIN_SIM_SERVER := $(abspath $(WIN_BUILD))/drav/bin/sim_server.exe
 
 $(WIN_GTEST)/lib/cmake/GTest/GTestConfig.cmake:
 	cmake -S /usr/src/googletest -B $(WIN_BUILD)/gtest-build -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) \

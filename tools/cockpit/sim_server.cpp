@@ -15,6 +15,16 @@ namespace {
 using cockpit::FormatNumber;
 using Fields = std::vector<std::string>;
 
+// A path the cockpit names the Unix way, in the simulator's own form: where the stand-in took
+// its folder to a drive (a Windows build under wine: "/tmp/x" is "Z:\tmp\x"), so do the others.
+std::string SimPath(const std::string& path) {
+    const std::string system = hostsim::SystemPath();
+    if (system.rfind("Z:", 0) != 0 || path.empty() || path[0] != '/') return path;
+    std::string native = "Z:" + path;
+    std::replace(native.begin(), native.end(), '/', '\\');
+    return native;
+}
+
 void Answer(const Fields& fields) {
     // What the plug-in printed goes out first, so that an answer never sits inside its text.
     std::fflush(stdout);
@@ -60,10 +70,10 @@ bool Serve(const Fields& f) {
         const hostsim::PluginIdentity id = hostsim::Identity();
         Ok({id.name, id.description});
     } else if (cmd == "set-aircraft") {
-        hostsim::SetAircraft(arg(1));
+        hostsim::SetAircraft(SimPath(arg(1)));
         Ok();
     } else if (cmd == "load-aircraft") {
-        hostsim::LoadAircraft(arg(1));
+        hostsim::LoadAircraft(SimPath(arg(1)));
         Ok();
     } else if (cmd == "fake") {
         Ok({std::to_string(hostsim::InstallFakePlugin(arg(1), arg(2), false))});
