@@ -114,6 +114,8 @@ class Unit {
     // The stored value of a feature report (empty if never set).
     std::vector<uint8_t> feature(uint8_t id) const;
     int feature_gets() const; // number of feature reads served
+    // Number of times a host read the report descriptor: a host taking the unit in does.
+    int descriptor_reads() const;
 
     // Sends (set feature, output write) block until unstall(), or fail with EIO.
     void stall();

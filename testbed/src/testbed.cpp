@@ -89,6 +89,7 @@ struct Unit::Impl {
     std::deque<std::vector<uint8_t>> queue; // input reports not yet read
     std::vector<uint8_t> descriptor;
     int feature_gets = 0;
+    int descriptor_reads = 0;
     bool stalled = false;
     bool fail_sends = false;
     bool fail_gets = false;
@@ -187,6 +188,7 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
             break;
         }
         std::memcpy(desc->value, u.descriptor.data(), desc->size);
+        ++u.descriptor_reads;
         umockdev_ioctl_client_complete(client, 0, 0);
         break;
     }
@@ -719,6 +721,11 @@ std::vector<uint8_t> Unit::feature(uint8_t id) const {
 int Unit::feature_gets() const {
     std::lock_guard<std::mutex> lock(impl_->mu);
     return impl_->feature_gets;
+}
+
+int Unit::descriptor_reads() const {
+    std::lock_guard<std::mutex> lock(impl_->mu);
+    return impl_->descriptor_reads;
 }
 
 void Unit::stall() {

@@ -179,6 +179,10 @@ bool Cockpit::SetUp(const Scenario& scenario) {
             return false;
         }
     }
+    if (options_.wait_for_bus) {
+        for (const auto& u : units_)
+            if (!WaitForBus(*u, 0)) break;
+    }
     if (!sim_->Start(root_, &error)) {
         OUT("cannot set up the simulator folder: %s\n", error.c_str());
         return false;
@@ -303,6 +307,7 @@ Result Cockpit::Execute(const Step& step) {
     case Op::Selector:
         p = Find(step.unit);
         if (step.op == Op::Plug) {
+            const int seen = p != nullptr ? p->unit->descriptor_reads() : 0;
             if (p != nullptr && p->unit->plugged())
                 return ScenarioError(step, unit_name + " is plugged in already");
             if (p == nullptr) {
@@ -314,6 +319,7 @@ Result Cockpit::Execute(const Step& step) {
                 p->unit->replug();
                 p->pressed.clear();
             }
+            if (options_.wait_for_bus) WaitForBus(*Find(step.unit), seen);
             break;
         }
         if (p == nullptr) return ScenarioError(step, unit_name + " was never plugged in");
@@ -589,6 +595,19 @@ bool Cockpit::RunFramePaced() {
     sim_->RunFrames(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return sim_->Broken().empty();
+}
+
+bool Cockpit::WaitForBus(const Plugged& p, int seen) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (p.unit->descriptor_reads() == seen) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            OUT("the simulator's device bus has not taken in %s\n", UnitName(p.ref).c_str());
+            return false;
+        }
+        if (sim_ != nullptr && !sim_->Broken().empty()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 void Cockpit::Settle(double wall_seconds) {

@@ -45,6 +45,9 @@ struct Options {
     // Wall seconds the simulator runs after a plug or unplug: wine's device bus misses arrivals
     // and removals that come close together.
     double plug_settle = 0.15;
+    // Before the plug-in starts and after each plug, wait until the simulator's device bus has
+    // taken the units in (read their descriptors): wine's does so a while after they appear.
+    bool wait_for_bus = false;
     FILE* out = stdout;
 };
 
@@ -84,6 +87,9 @@ class Cockpit {
 
     // Runs frames for a while of wall time so that the units' threads and reports progress.
     void Settle(double wall_seconds);
+    // Waits (20 s at most) until the unit's descriptor was read more often than `seen` times;
+    // false when it was not.
+    bool WaitForBus(const Plugged& p, int seen);
     bool RunFramePaced(); // false once the simulator side is broken
     void PrintPanel();
     void PrintChanges();

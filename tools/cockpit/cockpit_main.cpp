@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
         }
         // Wine's device bus misses arrivals and removals that come close together.
         options.plug_settle = 0.3;
+        options.wait_for_bus = true;
     }
     cockpit::Scenario scenario;
     std::string error;
