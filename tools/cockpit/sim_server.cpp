@@ -2,9 +2,11 @@
 // its standard input and output (protocol: sim_protocol.h). The emulated units are the cockpit's;
 // this process reaches them as any program does, so it runs in the cockpit's environment.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hostsim.h"
@@ -135,6 +137,19 @@ bool Serve(const Fields& f) {
 
 } // namespace
 
+// For the cockpit's own tests, DRAV_SIM_FAULT = "WORD crashes|hangs": at the first request that
+// starts with WORD the server crashes, or stops answering (and ends a while later).
+void InjectFault(const std::string& request) {
+    static const char* fault = std::getenv("DRAV_SIM_FAULT");
+    if (fault == nullptr) return;
+    const std::string spec = fault;
+    const size_t space = spec.find(' ');
+    if (space == std::string::npos || request != spec.substr(0, space)) return;
+    if (spec.substr(space + 1) == "crashes") std::abort();
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    std::exit(0);
+}
+
 int main() {
     std::string line;
     char chunk[4096];
@@ -143,7 +158,9 @@ int main() {
         if (line.back() != '\n') continue;
         line.pop_back();
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const bool more = Serve(cockpit::SplitFields(line));
+        const Fields request = cockpit::SplitFields(line);
+        InjectFault(request[0]);
+        const bool more = Serve(request);
         line.clear();
         if (!more) return 0;
     }
