@@ -36,7 +36,8 @@ bool LinkSelf(const std::string& plugins, std::string* error);
 // module holds it.
 bool DescribeAddress(const void* address, std::string* symbol, std::string* where);
 
-// Threads of this process right now; 0 when they cannot be counted.
+// Threads of this process right now that its own code started (on Windows not those the
+// system keeps for its services); 0 when they cannot be counted.
 int CountThreads();
 // CPU time the calling thread has used, in nanoseconds.
 int64_t ThreadCpuNs();

@@ -39,6 +39,46 @@ std::string ModuleFile(HMODULE module) {
     return (n > 0 && n < sizeof path) ? std::string(path, n) : std::string();
 }
 
+// The file of the module where a thread of this process started; "" when unknown.
+std::string ThreadStartModule(DWORD thread_id) {
+    using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    constexpr int kThreadWin32StartAddress = 9;
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread_id);
+    if (thread == nullptr) return "";
+    void* start = nullptr;
+    const bool known = query != nullptr && query(thread, kThreadWin32StartAddress, &start, sizeof start, nullptr) == 0;
+    CloseHandle(thread);
+    HMODULE module = nullptr;
+    if (!known || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                      static_cast<LPCSTR>(start), &module))
+        return "";
+    return ModuleFile(module);
+}
+
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    // No access asked: only the identity is read, whoever has the file open.
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return ok;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool IsCRuntime(const std::string& module) {
+    const size_t cut = module.find_last_of("\\/");
+    const char* name = module.c_str() + (cut == std::string::npos ? 0 : cut + 1);
+    return _stricmp(name, "msvcrt.dll") == 0 || _stricmp(name, "ucrtbase.dll") == 0;
+}
+
 } // namespace
 
 const char* Separator() {
@@ -102,6 +142,9 @@ bool LinkSelf(const std::string& plugins, std::string* error) {
     // hands back the module already loaded. Widgets come through XPWidgets_64.dll's imports by
     // name and need no file here.
     const std::string link = plugins + "\\XPLM_64.dll";
+    // A link made by an earlier run is kept: the loaded module's file cannot be deleted by any
+    // of its names.
+    if (SameFile(link, target)) return true;
     DeleteFileA(link.c_str());
     if (CreateHardLinkA(link.c_str(), target.c_str(), nullptr)) return true;
     // Another volume: a copy still loads, but real Windows would then load a second instance
@@ -131,12 +174,22 @@ bool DescribeAddress(const void* address, std::string*, std::string* where) {
 int CountThreads() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    char system_dir[MAX_PATH] = {};
+    const UINT dir_len = GetSystemDirectoryA(system_dir, sizeof system_dir);
     const DWORD self = GetCurrentProcessId();
     int n = 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == self) ++n;
+        if (entry.th32OwnerProcessID != self) continue;
+        // The system starts threads of its own for services a plug-in used (device
+        // notifications, thread pools) and keeps them: those start in a system DLL. Threads the
+        // C runtime starts (std::thread) are the program's.
+        const std::string module = ThreadStartModule(entry.th32ThreadID);
+        const bool system = dir_len > 0 && dir_len < sizeof system_dir &&
+                            _strnicmp(module.c_str(), system_dir, dir_len) == 0 &&
+                            !IsCRuntime(module);
+        if (!system) ++n;
     }
     CloseHandle(snapshot);
     return n;

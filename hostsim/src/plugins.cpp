@@ -216,7 +216,7 @@ std::string SystemPath() {
 }
 
 void SetSystemPath(const std::string& path) {
-    std::string p = path.empty() ? platform::Separator() : path;
+    std::string p = path.empty() ? platform::Separator() : platform::NativePath(path);
     if (!platform::IsSeparator(p.back())) p += platform::Separator();
     H().system_path = p;
 }
