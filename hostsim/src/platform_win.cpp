@@ -17,7 +17,8 @@ namespace {
 // The module holding the stand-in: XPLM_64.dll.
 HMODULE SelfModule() {
     HMODULE self = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             reinterpret_cast<LPCSTR>(&XPLMFindSymbol), &self))
         return nullptr;
     return self;
@@ -48,10 +49,12 @@ std::string ThreadStartModule(DWORD thread_id) {
     HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread_id);
     if (thread == nullptr) return "";
     void* start = nullptr;
-    const bool known = query != nullptr && query(thread, kThreadWin32StartAddress, &start, sizeof start, nullptr) == 0;
+    const bool known =
+        query != nullptr && query(thread, kThreadWin32StartAddress, &start, sizeof start, nullptr) == 0;
     CloseHandle(thread);
     HMODULE module = nullptr;
-    if (!known || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (!known || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                       static_cast<LPCSTR>(start), &module))
         return "";
     return ModuleFile(module);
@@ -59,8 +62,8 @@ std::string ThreadStartModule(DWORD thread_id) {
 
 bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
     // No access asked: only the identity is read, whoever has the file open.
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool ok = GetFileInformationByHandle(file, info) != 0;
     CloseHandle(file);
@@ -69,8 +72,9 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
 
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    return FileIdentity(a, &ia) && FileIdentity(b, &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 bool IsCRuntime(const std::string& module) {
@@ -156,15 +160,16 @@ bool LinkSelf(const std::string& plugins, std::string* error) {
 
 bool DescribeAddress(const void* address, std::string*, std::string* where) {
     HMODULE module = nullptr;
-    if (address == nullptr ||
-        !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCSTR>(address), &module))
+    if (address == nullptr || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                                      GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                                  static_cast<LPCSTR>(address), &module))
         return false;
     // Plug-in callbacks are not exported, so no symbol name is known here.
     const std::string file = ModuleFile(module);
     const size_t cut = file.find_last_of("\\/");
     char text[512];
-    std::snprintf(text, sizeof(text), "%s+0x%llx", cut == std::string::npos ? file.c_str() : file.c_str() + cut + 1,
+    std::snprintf(text, sizeof(text), "%s+0x%llx",
+                  cut == std::string::npos ? file.c_str() : file.c_str() + cut + 1,
                   static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address) -
                                                   reinterpret_cast<uintptr_t>(module)));
     *where = text;
@@ -187,8 +192,7 @@ int CountThreads() {
         // C runtime starts (std::thread) are the program's.
         const std::string module = ThreadStartModule(entry.th32ThreadID);
         const bool system = dir_len > 0 && dir_len < sizeof system_dir &&
-                            _strnicmp(module.c_str(), system_dir, dir_len) == 0 &&
-                            !IsCRuntime(module);
+                            _strnicmp(module.c_str(), system_dir, dir_len) == 0 && !IsCRuntime(module);
         if (!system) ++n;
     }
     CloseHandle(snapshot);

@@ -239,11 +239,13 @@ bool LoadPlugin(const std::string& path, std::string* error) {
     auto p = std::make_unique<PluginRec>();
     p->handle = handle;
     p->path = path;
-    p->start = reinterpret_cast<int (*)(char*, char*, char*)>(platform::LibrarySymbol(handle, "XPluginStart"));
+    p->start =
+        reinterpret_cast<int (*)(char*, char*, char*)>(platform::LibrarySymbol(handle, "XPluginStart"));
     p->stop = reinterpret_cast<void (*)()>(platform::LibrarySymbol(handle, "XPluginStop"));
     p->enable = reinterpret_cast<int (*)()>(platform::LibrarySymbol(handle, "XPluginEnable"));
     p->disable = reinterpret_cast<void (*)()>(platform::LibrarySymbol(handle, "XPluginDisable"));
-    p->receive = reinterpret_cast<void (*)(XPLMPluginID, int, void*)>(platform::LibrarySymbol(handle, "XPluginReceiveMessage"));
+    p->receive = reinterpret_cast<void (*)(XPLMPluginID, int, void*)>(
+        platform::LibrarySymbol(handle, "XPluginReceiveMessage"));
     if (p->start == nullptr || p->stop == nullptr || p->enable == nullptr || p->disable == nullptr ||
         p->receive == nullptr) {
         if (error != nullptr) *error = "missing entry point in " + path;

@@ -225,8 +225,8 @@ void XPLMGetSystemPath(char* outSystemPath) {
 void XPLMGetPrefsPath(char* outPrefsPath) {
     if (outPrefsPath != nullptr) {
         const char* sep = hostsim::platform::Separator();
-        std::snprintf(outPrefsPath, 512, "%sOutput%spreferences%sSet X-Plane.prf", H().system_path.c_str(), sep,
-                      sep);
+        std::snprintf(outPrefsPath, 512, "%sOutput%spreferences%sSet X-Plane.prf", H().system_path.c_str(),
+                      sep, sep);
     }
 }
 
