@@ -123,7 +123,8 @@ struct PluginIdentity {
     int id = -1;
 };
 
-// dlopen(path, RTLD_NOW | RTLD_LOCAL), finds the five entry points and calls XPluginStart.
+// dlopen(path, RTLD_NOW | RTLD_LOCAL) (LoadLibraryA on Windows, where a Unix-style path means
+// wine's drive Z:), finds the five entry points and calls XPluginStart.
 // False (reason in *error) when loading fails, an entry point is missing, or XPluginStart returns 0
 // (then the library is closed again, as the simulator does).
 bool LoadPlugin(const std::string& path, std::string* error = nullptr);
