@@ -124,8 +124,8 @@ PACKAGE := $(BUILD)/DRAV-$(VERSION).zip
 package: build windows-configure
 	cmake --build $(WIN_BUILD)/drav --target DRAV qdtool xphost -j $(JOBS)
 	python3 tools/package.py $(PACKAGE) . --linux $(BUILD)/DRAV/lin_x64/DRAV.xpl $(BUILD)/tools/qdtool \
-	  --windows $(WIN_BUILD)/drav/DRAV/win_x64/DRAV.xpl $(WIN_BUILD)/drav/tools/qdtool.exe
-	sh tests/package/package_test.sh $(PACKAGE) $(BUILD)/hostsim/xphost $(WIN_BUILD)/drav/hostsim/xphost.exe \
+	  --windows $(WIN_BUILD)/drav/DRAV/win_x64/DRAV.xpl $(WIN_BUILD)/drav/bin/qdtool.exe
+	sh tests/package/package_test.sh $(PACKAGE) $(BUILD)/hostsim/xphost $(WIN_BUILD)/drav/bin/xphost.exe \
 	  $(WIN_PREFIX); rc=$$?; WINEPREFIX=$(WIN_PREFIX) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
 
 # libFuzzer targets (fuzz/), each run FUZZ_SECONDS from its seed corpus in fuzz/corpus/. New

@@ -396,6 +396,9 @@ int main(int argc, char** argv) {
 
     const bool enabled = hostsim::EnablePlugin();
     std::printf("[host] XPluginEnable returned %d\n", enabled ? 1 : 0);
+    // The plug-in binds newer functions late, through the host library in the root's plugins
+    // folder: found only when that library is this very instance.
+    std::printf("[host] XPLMFindSymbol found %zu functions\n", hostsim::LateBoundSymbols().size());
     report.Report();
 
     const double end = o.frames >= 0 ? o.frames * hostsim::FrameTime() : o.seconds;

@@ -3,6 +3,8 @@
 #   cmake -DLIBRARY=XPLM_64.dll|XPWidgets_64.dll -DINCLUDE_DIR=<sdk/include> -DOUTPUT=<file.def>
 #         -P import_def.cmake
 # The XPLM*.h headers declare XPLM_64's functions, the other XP*.h headers XPWidgets_64's.
+# With -DFORWARD_TO=<module> each export forwards to the same name in that module instead
+# (the stand-in's XPWidgets_64.dll, whose functions XPLM_64.dll implements).
 file(GLOB headers ${INCLUDE_DIR}/XP*.h)
 if(LIBRARY STREQUAL "XPLM_64.dll")
   list(FILTER headers INCLUDE REGEX "/XPLM[^/]*\\.h$")
@@ -23,6 +25,9 @@ list(SORT names)
 list(LENGTH names count)
 if(count EQUAL 0)
   message(FATAL_ERROR "no functions declared for ${LIBRARY}")
+endif()
+if(FORWARD_TO)
+  list(TRANSFORM names REPLACE "^(.+)$" "\\1=${FORWARD_TO}.\\1")
 endif()
 string(REPLACE ";" "\n  " body "${names}")
 file(WRITE ${OUTPUT}.new "LIBRARY ${LIBRARY}\nEXPORTS\n  ${body}\n")

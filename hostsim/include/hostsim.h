@@ -31,12 +31,15 @@ void Reset();
 
 // Creates <root>/Resources/plugins/DRAV/, makes <root>/Resources/plugins/XPLM_64.so (and
 // XPWidgets_64.so) symlinks to this very library, and makes root the system path. Returns false
-// (with a reason in *error) when a folder or link cannot be made.
+// (with a reason in *error) when a folder or link cannot be made. On Windows the link is
+// XPLM_64.dll, a hard link to this library (a copy across volumes), and a Unix-style root
+// ("/tmp/x") means wine's drive Z: ("Z:\tmp\x").
 bool CreateRoot(const std::string& root, std::string* error = nullptr);
-// The system path as XPLMGetSystemPath reports it (always with a trailing '/').
+// The system path as XPLMGetSystemPath reports it (always with a trailing separator: '/', on
+// Windows '\\').
 std::string SystemPath();
 void SetSystemPath(const std::string& path);
-// Path of this library on disk (what XPLM_64.so points at).
+// Path of this library on disk (what XPLM_64.so points at; on Windows XPLM_64.dll itself).
 std::string LibraryPath();
 
 // What XPLMGetVersions reports. Defaults: 11550, 301, xplm_Host_XPlane (1).
@@ -120,7 +123,8 @@ struct PluginIdentity {
     int id = -1;
 };
 
-// dlopen(path, RTLD_NOW | RTLD_LOCAL), finds the five entry points and calls XPluginStart.
+// dlopen(path, RTLD_NOW | RTLD_LOCAL) (LoadLibraryA on Windows, where a Unix-style path means
+// wine's drive Z:), finds the five entry points and calls XPluginStart.
 // False (reason in *error) when loading fails, an entry point is missing, or XPluginStart returns 0
 // (then the library is closed again, as the simulator does).
 bool LoadPlugin(const std::string& path, std::string* error = nullptr);
@@ -226,6 +230,10 @@ void ClearDebugLog();
 // usually means a plug-in thread outlives it (the simulator unloads the library right after, so
 // such a thread crashes it); threads the test itself started meanwhile count too. Cleared by Reset.
 std::vector<std::string> HostWarnings();
+
+// Every name XPLMFindSymbol found, in call order (repeats included), since Reset. A plug-in that
+// loaded the host library by path and got another instance of it leaves this empty.
+std::vector<std::string> LateBoundSymbols();
 
 // ---------------------------------------------------------------------------------------------
 // Menus

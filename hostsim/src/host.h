@@ -214,6 +214,7 @@ struct Host {
     int next_plugin_id = 1;
     std::vector<SentMessage> sent_messages;
     std::vector<std::string> warnings;
+    std::vector<std::string> late_bound; // names XPLMFindSymbol found
     int threads_at_load = 0;
 
     std::vector<std::unique_ptr<Widget>> widgets;

@@ -1,15 +1,12 @@
 // Loading the plug-in as the simulator does, its lifecycle, fake plug-ins and messages, and the
 // simulator root folder.
 #include "host.h"
+#include "platform.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 namespace hostsim {
@@ -44,29 +41,10 @@ void CopyField(char* out, const std::string& value) {
 }
 
 bool MakeDirs(const std::string& path, std::string* error) {
-    std::string partial;
-    size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos + 1);
-        partial = path.substr(0, pos);
-        if (partial.empty()) continue;
-        if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
-            if (error != nullptr) *error = "cannot create " + partial + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool LinkToSelf(const std::string& link, std::string* error) {
-    const std::string target = LibraryPath();
-    if (target.empty()) {
-        if (error != nullptr) *error = "cannot find the stand-in library on disk";
-        return false;
-    }
-    unlink(link.c_str());
-    if (symlink(target.c_str(), link.c_str()) != 0) {
-        if (error != nullptr) *error = "cannot link " + link + ": " + std::strerror(errno);
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec) {
+        if (error != nullptr) *error = "cannot create " + path + ": " + ec.message();
         return false;
     }
     return true;
@@ -100,20 +78,17 @@ int CountThreads() {
         return true;
     }();
     (void)helpers_started;
-    DIR* dir = opendir("/proc/self/task");
-    if (dir == nullptr) return 0;
-    int n = 0;
-    while (const dirent* e = readdir(dir)) {
-        if (e->d_name[0] != '.') ++n;
-    }
-    closedir(dir);
-    return n;
+    return platform::CountThreads();
 }
 
 } // namespace
 
 std::vector<std::string> HostWarnings() {
     return H().warnings;
+}
+
+std::vector<std::string> LateBoundSymbols() {
+    return H().late_bound;
 }
 
 void ForgetPluginCallbacks() {
@@ -207,6 +182,7 @@ void Reset() {
     h.next_plugin_id = 1;
     h.sent_messages.clear();
     h.warnings.clear();
+    h.late_bound.clear();
     h.widgets.clear();
     h.widget_focus = nullptr;
     h.error_callback = nullptr;
@@ -220,24 +196,18 @@ void Reset() {
 }
 
 std::string LibraryPath() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&XPLMFindSymbol), &info) == 0 || info.dli_fname == nullptr) return "";
-    char resolved[4096];
-    if (realpath(info.dli_fname, resolved) == nullptr) return info.dli_fname;
-    return resolved;
+    return platform::SelfPath();
 }
 
 bool CreateRoot(const std::string& root, std::string* error) {
-    std::string base = root;
-    while (base.size() > 1 && base.back() == '/')
+    std::string base = platform::NativePath(root);
+    while (base.size() > 1 && platform::IsSeparator(base.back()))
         base.pop_back();
-    char absolute[4096];
-    const std::string plugins = base + "/Resources/plugins";
-    if (!MakeDirs(plugins + "/DRAV", error)) return false;
-    if (!LinkToSelf(plugins + "/XPLM_64.so", error)) return false;
-    if (!LinkToSelf(plugins + "/XPWidgets_64.so", error)) return false;
-    if (realpath(base.c_str(), absolute) != nullptr) base = absolute;
-    SetSystemPath(base);
+    const std::string sep = platform::Separator();
+    const std::string plugins = base + sep + "Resources" + sep + "plugins";
+    if (!MakeDirs(plugins + sep + "DRAV", error)) return false;
+    if (!platform::LinkSelf(plugins, error)) return false;
+    SetSystemPath(platform::AbsolutePath(base));
     return true;
 }
 
@@ -246,8 +216,8 @@ std::string SystemPath() {
 }
 
 void SetSystemPath(const std::string& path) {
-    std::string p = path.empty() ? "/" : path;
-    if (p.back() != '/') p += '/';
+    std::string p = path.empty() ? platform::Separator() : platform::NativePath(path);
+    if (!platform::IsSeparator(p.back())) p += platform::Separator();
     H().system_path = p;
 }
 
@@ -264,25 +234,22 @@ bool LoadPlugin(const std::string& path, std::string* error) {
         return false;
     }
     h.threads_at_load = CountThreads();
-    dlerror();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* why = dlerror();
-        if (error != nullptr) *error = std::string("dlerror: ") + (why != nullptr ? why : "unknown");
-        return false;
-    }
+    void* handle = platform::OpenLibrary(platform::NativePath(path), error);
+    if (handle == nullptr) return false;
     auto p = std::make_unique<PluginRec>();
     p->handle = handle;
     p->path = path;
-    p->start = reinterpret_cast<int (*)(char*, char*, char*)>(dlsym(handle, "XPluginStart"));
-    p->stop = reinterpret_cast<void (*)()>(dlsym(handle, "XPluginStop"));
-    p->enable = reinterpret_cast<int (*)()>(dlsym(handle, "XPluginEnable"));
-    p->disable = reinterpret_cast<void (*)()>(dlsym(handle, "XPluginDisable"));
-    p->receive = reinterpret_cast<void (*)(XPLMPluginID, int, void*)>(dlsym(handle, "XPluginReceiveMessage"));
+    p->start =
+        reinterpret_cast<int (*)(char*, char*, char*)>(platform::LibrarySymbol(handle, "XPluginStart"));
+    p->stop = reinterpret_cast<void (*)()>(platform::LibrarySymbol(handle, "XPluginStop"));
+    p->enable = reinterpret_cast<int (*)()>(platform::LibrarySymbol(handle, "XPluginEnable"));
+    p->disable = reinterpret_cast<void (*)()>(platform::LibrarySymbol(handle, "XPluginDisable"));
+    p->receive = reinterpret_cast<void (*)(XPLMPluginID, int, void*)>(
+        platform::LibrarySymbol(handle, "XPluginReceiveMessage"));
     if (p->start == nullptr || p->stop == nullptr || p->enable == nullptr || p->disable == nullptr ||
         p->receive == nullptr) {
         if (error != nullptr) *error = "missing entry point in " + path;
-        dlclose(handle);
+        platform::CloseLibrary(handle);
         return false;
     }
     p->id = h.next_plugin_id++;
@@ -299,7 +266,7 @@ bool LoadPlugin(const std::string& path, std::string* error) {
     if (ok == 0) {
         if (error != nullptr) *error = "XPluginStart returned 0";
         ForgetPluginCallbacks();
-        dlclose(handle);
+        platform::CloseLibrary(handle);
         raw->handle = nullptr;
         h.loaded = nullptr;
         return false;
@@ -344,7 +311,7 @@ void UnloadPlugin() {
         std::fprintf(stderr, "[hostsim] warning: %s\n", h.warnings.back().c_str());
     }
     ForgetPluginCallbacks();
-    dlclose(p->handle);
+    platform::CloseLibrary(p->handle);
     p->handle = nullptr;
     p->start = nullptr;
     p->stop = nullptr;
@@ -395,7 +362,8 @@ int InstallFakePlugin(const std::string& signature, const std::string& name, boo
     p->copy_string_params = copy_string_params;
     p->signature = signature;
     p->name = name.empty() ? signature : name;
-    p->path = h.system_path + "Resources/plugins/" + p->name + ".xpl";
+    const std::string sep = platform::Separator();
+    p->path = h.system_path + "Resources" + sep + "plugins" + sep + p->name + ".xpl";
     const int id = p->id;
     h.plugins.push_back(std::move(p));
     return id;

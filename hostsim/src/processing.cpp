@@ -1,12 +1,9 @@
 // Flight loops on the simulated clock, and the frame loop.
 #include "host.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <dlfcn.h>
-#include <time.h>
 
 namespace hostsim {
 
@@ -26,12 +23,6 @@ void Schedule(FlightLoop* loop, float interval, double base) {
     } else {
         loop->scheduled = false;
     }
-}
-
-int64_t ThreadCpuNs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 FlightLoop* FindLegacy(XPLMFlightLoop_f cb, void* refcon) {
@@ -70,9 +61,9 @@ void RunFlightLoops() {
         loop->last_call = h.now;
         loop->calls++;
         loop->last_frame = h.frame;
-        const int64_t started = ThreadCpuNs();
+        const int64_t started = platform::ThreadCpuNs();
         const float ret = loop->cb(since_last, static_cast<float>(h.frame_time), h.frame, loop->refcon);
-        loop->last_cpu_ns = ThreadCpuNs() - started;
+        loop->last_cpu_ns = platform::ThreadCpuNs() - started;
         loop->cpu_ns += loop->last_cpu_ns;
         if (!loop->registered) continue;
         loop->last_return = ret;
@@ -117,19 +108,8 @@ std::vector<FlightLoopInfo> FlightLoops() {
         FlightLoopInfo info;
         info.callback = reinterpret_cast<void*>(l->cb);
         info.refcon = l->refcon;
-        Dl_info dl{};
-        if (l->cb != nullptr && dladdr(reinterpret_cast<void*>(l->cb), &dl) != 0) {
-            if (dl.dli_sname != nullptr && dl.dli_saddr == reinterpret_cast<void*>(l->cb))
-                info.symbol = dl.dli_sname;
-            if (dl.dli_fname != nullptr) {
-                const char* slash = std::strrchr(dl.dli_fname, '/');
-                char where[512];
-                std::snprintf(where, sizeof(where), "%s+0x%zx", slash != nullptr ? slash + 1 : dl.dli_fname,
-                              reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(l->cb)) -
-                                  reinterpret_cast<uintptr_t>(dl.dli_fbase));
-                info.where = where;
-            }
-        }
+        if (l->cb != nullptr)
+            platform::DescribeAddress(reinterpret_cast<void*>(l->cb), &info.symbol, &info.where);
         info.registered_interval = l->registered_interval;
         info.registered = l->registered;
         info.scheduled = l->scheduled;

@@ -1,9 +1,9 @@
 // Utilities: paths, versions, the host log, symbol lookup, commands and legacy key/button commands.
 #include "host.h"
+#include "platform.h"
 
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
 #include <fstream>
 #include <sstream>
 
@@ -224,17 +224,22 @@ void XPLMGetSystemPath(char* outSystemPath) {
 
 void XPLMGetPrefsPath(char* outPrefsPath) {
     if (outPrefsPath != nullptr) {
-        std::snprintf(outPrefsPath, 512, "%sOutput/preferences/Set X-Plane.prf", H().system_path.c_str());
+        const char* sep = hostsim::platform::Separator();
+        std::snprintf(outPrefsPath, 512, "%sOutput%spreferences%sSet X-Plane.prf", H().system_path.c_str(),
+                      sep, sep);
     }
 }
 
 const char* XPLMGetDirectorySeparator(void) {
-    return "/";
+    return hostsim::platform::Separator();
 }
 
 char* XPLMExtractFileAndPath(char* inFullPath) {
     if (inFullPath == nullptr) return nullptr;
-    char* slash = std::strrchr(inFullPath, '/');
+    char* slash = nullptr;
+    for (char* c = inFullPath; *c != '\0'; ++c) {
+        if (hostsim::platform::IsSeparator(*c)) slash = c;
+    }
     if (slash == nullptr) return inFullPath;
     *slash = '\0';
     return slash + 1;
@@ -265,14 +270,10 @@ XPLMLanguageCode XPLMGetLanguage(void) {
 // Only host API functions are found, as in the simulator: our own exported XPLM* names.
 void* XPLMFindSymbol(const char* inString) {
     if (inString == nullptr || std::strncmp(inString, "XPLM", 4) != 0) return nullptr;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&XPLMFindSymbol), &info) == 0 || info.dli_fname == nullptr)
-        return nullptr;
-    void* self = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
-    if (self == nullptr) return nullptr;
-    void* sym = dlsym(self, inString);
-    dlclose(self); // drops the reference RTLD_NOLOAD took
-    return sym;
+    void* found = hostsim::platform::SelfSymbol(inString);
+    // Only this instance records: a plug-in that loaded a second copy of the library shows none.
+    if (found != nullptr) H().late_bound.emplace_back(inString);
+    return found;
 }
 
 void XPLMSetErrorCallback(XPLMError_f inCallback) {

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -18,7 +17,34 @@
 #include <time.h>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// XPLMGetSystemPath's form of "/opt/sim": wine's drive Z: and the host's separator.
+constexpr const char* kSimPath = "Z:\\opt\\sim\\";
+constexpr const char* kSeparator = "\\";
+#else
+constexpr const char* kSimPath = "/opt/sim/";
+constexpr const char* kSeparator = "/";
+#endif
+
+// An SDK function as a plug-in's loader finds it: exported by the library the simulator offers
+// for it (on Windows XPWidgets_64.dll for the widget functions, XPLM_64.dll for the rest).
+void* HostExport(const std::string& name, bool widget) {
+#ifdef _WIN32
+    HMODULE module = widget ? LoadLibraryA("XPWidgets_64.dll") : GetModuleHandleA("XPLM_64.dll");
+    return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, name.c_str())) : nullptr;
+#else
+    (void)widget;
+    return dlsym(RTLD_DEFAULT, name.c_str());
+#endif
+}
 
 class HostSdk : public ::testing::Test {
   protected:
@@ -350,8 +376,10 @@ TEST_F(HostSdk, CommandsAreLoggedByNameAndNumber) {
 }
 
 TEST_F(HostSdk, FindSymbolReturnsOnlyHostFunctions) {
-    EXPECT_EQ(XPLMFindSymbol("XPLMFindCommand"), reinterpret_cast<void*>(&XPLMFindCommand));
-    EXPECT_EQ(XPLMFindSymbol("XPLMCommandOnce"), reinterpret_cast<void*>(&XPLMCommandOnce));
+    // (On Windows this program's own &XPLMFindCommand is its import stub, not the function.)
+    EXPECT_EQ(XPLMFindSymbol("XPLMFindCommand"), HostExport("XPLMFindCommand", false));
+    EXPECT_EQ(XPLMFindSymbol("XPLMCommandOnce"), HostExport("XPLMCommandOnce", false));
+    EXPECT_NE(XPLMFindSymbol("XPLMCommandOnce"), nullptr);
     EXPECT_EQ(XPLMFindSymbol("XPLMNoSuchFunction"), nullptr);
     EXPECT_EQ(XPLMFindSymbol("malloc"), nullptr);
     EXPECT_EQ(XPLMFindSymbol(nullptr), nullptr);
@@ -361,8 +389,11 @@ TEST_F(HostSdk, PathsAndVersions) {
     hostsim::SetSystemPath("/opt/sim");
     char path[512];
     XPLMGetSystemPath(path);
-    EXPECT_STREQ(path, "/opt/sim/");
-    EXPECT_STREQ(XPLMGetDirectorySeparator(), "/");
+    EXPECT_STREQ(path, kSimPath);
+    EXPECT_STREQ(XPLMGetDirectorySeparator(), kSeparator);
+    char full[] = "a/b/c.txt";
+    EXPECT_STREQ(XPLMExtractFileAndPath(full), "c.txt");
+    EXPECT_STREQ(full, "a/b");
     int xp = 0, xplm = 0;
     XPLMHostApplicationID host = 0;
     XPLMGetVersions(&xp, &xplm, &host);
@@ -378,19 +409,26 @@ TEST_F(HostSdk, PathsAndVersions) {
 // of them loads.
 TEST_F(HostSdk, EveryDeclaredFunctionIsExported) {
     const std::regex decl(R"((?:XPLM_API|WIDGET_API)\s+[^;(]*?\b([A-Za-z0-9_]+)\s*\()");
-    std::set<std::string> names;
+    std::set<std::pair<std::string, bool>> names; // name, widget function
     for (const char* header : {"XPLMDataAccess.h", "XPLMDisplay.h", "XPLMGraphics.h", "XPLMMenus.h",
                                "XPLMPlugin.h", "XPLMProcessing.h", "XPLMScenery.h", "XPLMUtilities.h",
                                "XPWidgets.h", "XPWidgetUtils.h", "XPUIGraphics.h"}) {
         std::ifstream f(std::string(SDK_INCLUDE_DIR) + "/" + header);
         ASSERT_TRUE(f) << header;
         std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        const bool widget = std::strncmp(header, "XPLM", 4) != 0;
         for (std::sregex_iterator it(text.begin(), text.end(), decl), end; it != end; ++it)
-            names.insert((*it)[1]);
+            names.insert({(*it)[1], widget});
     }
     EXPECT_GT(names.size(), 170u);
-    for (const auto& name : names)
-        EXPECT_NE(dlsym(RTLD_DEFAULT, name.c_str()), nullptr) << name;
+    for (const auto& [name, widget] : names) {
+        void* found = HostExport(name, widget);
+        EXPECT_NE(found, nullptr) << name;
+        // One implementation behind both names (on Windows XPWidgets_64.dll forwards).
+        if (widget) {
+            EXPECT_EQ(found, HostExport(name, false)) << name;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
