@@ -1,6 +1,7 @@
 // Probes and objects: the stand-in has no scenery, so probes miss and objects are not found.
 // The user's aircraft is whatever the test loaded (hostsim::LoadAircraft).
 #include "host.h"
+#include "platform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,8 +37,11 @@ void XPLMGetNthAircraftModel(int inIndex, char* outFileName, char* outPath) {
     // The simulator's buffers: 256 bytes for the name, 512 for the path.
     const std::string& path = hostsim::H().aircraft_path;
     const std::string use = inIndex == 0 ? path : std::string();
-    const size_t slash = use.find_last_of('/');
-    const std::string name = slash == std::string::npos ? use : use.substr(slash + 1);
+    // The name is the last part, after either separator the system takes ("Z:\x\B738.acf").
+    size_t start = 0;
+    for (size_t i = 0; i < use.size(); ++i)
+        if (hostsim::platform::IsSeparator(use[i])) start = i + 1;
+    const std::string name = use.substr(start);
     if (outFileName != nullptr) std::snprintf(outFileName, 256, "%s", name.c_str());
     if (outPath != nullptr) std::snprintf(outPath, 512, "%s", use.c_str());
 }

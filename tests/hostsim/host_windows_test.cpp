@@ -18,6 +18,15 @@ class HostWindows : public ::testing::Test {
     void TearDown() override { hostsim::Reset(); }
 };
 
+// The simulator on Windows names aircraft with backslashes: the name is the file's.
+TEST_F(HostWindows, AircraftNameIsTheLastPartOfAWindowsPath) {
+    hostsim::SetAircraft("Z:\\tmp\\Aircraft\\B738\\B738.acf");
+    char name[256], path[512];
+    XPLMGetNthAircraftModel(0, name, path);
+    EXPECT_STREQ(name, "B738.acf");
+    EXPECT_STREQ(path, "Z:\\tmp\\Aircraft\\B738\\B738.acf");
+}
+
 // A Linux process names the folder as /x/y; the plug-in sees wine's Z:\x\y\.
 TEST_F(HostWindows, UnixRootBecomesDriveZWithTheHostLibraryInside) {
     std::string error;
