@@ -149,9 +149,16 @@ class RemoteSim : public Sim {
                 ::waitpid(pid_, &status, 0);
                 break;
             }
-            Drain(50);
+            if (ReadSome(50) < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        Drain(0);
+        for (int i = 0; i < 1024 && ReadSome(0) > 0; ++i) {
+        }
+        // Its last words: whole lines, then what it left without a line end.
+        size_t eol;
+        while ((eol = pending_.find('\n')) != std::string::npos) {
+            PassOn(pending_.substr(0, eol));
+            pending_.erase(0, eol + 1);
+        }
         if (!pending_.empty()) PassOn(pending_);
         pending_.clear();
         pid_ = -1;
@@ -244,7 +251,7 @@ class RemoteSim : public Sim {
             while ((eol = pending_.find('\n')) != std::string::npos) {
                 std::string text = pending_.substr(0, eol);
                 pending_.erase(0, eol + 1);
-                if (!text.empty() && text.back() == '\r') text.pop_back(); // wine's text mode
+                if (!text.empty() && text.back() == '\r') text.pop_back();
                 const size_t mark = text.find(kSimMark);
                 if (mark == std::string::npos) {
                     PassOn(text);
@@ -264,7 +271,7 @@ class RemoteSim : public Sim {
                 return Fail("the simulator side did not answer \"" + request[0] + "\" within " +
                             FormatNumber(options_.answer_timeout) + " s");
             }
-            if (!Drain(static_cast<int>(std::min<long long>(left.count(), 1000))))
+            if (ReadSome(static_cast<int>(std::min<long long>(left.count(), 1000))) < 0)
                 return Fail("the simulator side ended (" + Ended() + ")");
         }
     }
@@ -285,22 +292,24 @@ class RemoteSim : public Sim {
         return now_;
     }
 
-    // Reads what the server wrote within timeout_ms; false at the end of its output.
-    bool Drain(int timeout_ms) {
-        if (from_ < 0) return false;
+    // Reads what the server wrote within timeout_ms: the bytes read, 0 for none, -1 at the end
+    // of its output.
+    ssize_t ReadSome(int timeout_ms) {
+        if (from_ < 0) return -1;
         pollfd p{from_, POLLIN, 0};
         const int r = ::poll(&p, 1, timeout_ms);
-        if (r <= 0) return true;
+        if (r <= 0) return 0;
         char buf[8192];
         const ssize_t n = ::read(from_, buf, sizeof buf);
-        if (n <= 0) return false;
+        if (n <= 0) return -1;
         pending_.append(buf, static_cast<size_t>(n));
-        return true;
+        return n;
     }
 
     // A console line of the plug-in's: to the cockpit's standard output, which is console.txt
     // unless the console is shown.
-    static void PassOn(const std::string& text) {
+    static void PassOn(std::string text) {
+        if (!text.empty() && text.back() == '\r') text.pop_back(); // wine's text mode
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
