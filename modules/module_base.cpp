@@ -1,5 +1,6 @@
 #include "module_base.h"
 
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -64,6 +65,20 @@ void DRAV_BlankText(char* out, size_t out_size, int width) {
     if (n > out_size - 1) n = out_size - 1;
     std::memset(out, ' ', n);
     out[n] = '\0';
+}
+
+void DRAV_RefreshBound(Fly_subsystem* bindings, uint64_t bound) {
+    for (; bound != 0; bound &= bound - 1)
+        bindings[std::countr_zero(bound)].GetFly();
+}
+
+uint64_t DRAV_BoundOn(const Fly_subsystem* bindings, uint64_t bound) {
+    uint64_t on = 0;
+    for (; bound != 0; bound &= bound - 1) {
+        const int i = std::countr_zero(bound);
+        if (bindings[i].GetOnOff() == 1) on |= uint64_t{1} << i;
+    }
+    return on;
 }
 
 bool QD_Last_Input::SetQueue(int type, int unit, int button, int extra) {
