@@ -46,10 +46,6 @@ namespace {
 constexpr int kRadioStack = 5;
 constexpr int kFineKnob = 2; // the radio stack's encoder 2 tunes the standby value shown
 constexpr const char* kCom1Standby = "sim/cockpit/radios/com1_stdby_freq_hz";
-constexpr int kTogglePanel = 3;
-// The toggle panel's avionics and battery masters (bench_settings.h): registration pushes
-// where they stand, so they start off and every display dark.
-constexpr int kPowerSwitches[] = {7, 8};
 
 // The simulator's own data, walked once per frame (kb kilobytes of it).
 void SimulatorWork(int kb) {
@@ -84,7 +80,7 @@ struct World {
         for (int type : bench::kModels) {
             qdtest::Unit& u = bed->plug(type);
             if (type == kRadioStack) radioStack = &u;
-            if (type == kTogglePanel) togglePanel = &u;
+            if (type == bench::kTogglePanel) togglePanel = &u;
         }
         std::string error;
         if (!hostsim::LoadPlugin(DRAV_XPL_PATH, &error) || !hostsim::EnablePlugin()) {
@@ -100,7 +96,7 @@ struct World {
         // The first refresh registers every unit; then their first reports go out.
         Frames(120);
         // Power on, as a pilot would, so that what is timed is the lit panel.
-        for (int sw : kPowerSwitches)
+        for (int sw : bench::kPowerSwitches)
             togglePanel->press(sw);
         Frames(120);
         const qdtest::Face face = qdtest::ReadFace(*radioStack);
