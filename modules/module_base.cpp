@@ -41,12 +41,16 @@ void QD_Abstract_Module::BindAvionic(Avionic** place, E_UnitType function) {
 bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now) {
     if (kept_size == 0) return false;
     if (now == nullptr) now = "";
-    // Compare what would be kept, so an over-long text is not resent on every pass.
-    size_t n = std::strlen(now);
-    if (n > kept_size - 1) n = kept_size - 1;
-    if (std::strlen(kept) == n && std::memcmp(kept, now, n) == 0) return false;
-    std::memcpy(kept, now, n);
-    kept[n] = '\0';
+    // Compare what would be kept, so an over-long text is not resent on every pass. One loop
+    // over a few characters: every pass checks every display's text.
+    const size_t limit = kept_size - 1;
+    size_t i = 0;
+    while (i < limit && now[i] != '\0' && kept[i] == now[i])
+        ++i;
+    if ((i == limit || now[i] == '\0') && kept[i] == '\0') return false;
+    for (; i < limit && now[i] != '\0'; ++i)
+        kept[i] = now[i];
+    kept[i] = '\0';
     return true;
 }
 
