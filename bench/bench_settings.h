@@ -120,6 +120,12 @@ OutputFunction01=BEACON_LTS
 OutputFunction02=TAXI_LTS
 )";
 
+// The toggle panel (type 3) carries the avionics and battery masters (switches 7 and 8 above).
+// Registration pushes where its switches stand, so they start off and every display dark: the
+// benchmarks turn them on before timing, as a pilot would.
+inline constexpr int kTogglePanel = 3;
+inline constexpr int kPowerSwitches[] = {7, 8};
+
 // Device type numbers of every model, in the order the units are plugged.
 inline constexpr int kModels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 17, 18, 19};
 

@@ -24,6 +24,7 @@ if [ ! -f "$prefix/.drav-ready" ]; then
   touch "$prefix/.drav-ready"
 fi
 if [ "$2" != "--no-server" ]; then
-  WINEPREFIX="$prefix" "$server" -p </dev/null >/dev/null 2>&1
+  # A server already running for this prefix (an earlier run left it) serves as well.
+  WINEPREFIX="$prefix" "$server" -p </dev/null >/dev/null 2>&1 || true
   sh "$run" "$prefix" cmd /c exit </dev/null >/dev/null 2>&1
 fi

@@ -20,6 +20,7 @@ void QDAPC_Module::AssignFunction(char key, E_UnitType function, int targetUnit,
         BindAvionic(&place, function);
     } else if (key >= '1' && key <= '9') {
         BindSwitch(binding[key - '1'], function, targetUnit, targetKind);
+        bound = DRAV_BoundMask(binding);
         if (key - '1' == kDisengageBar && barPushPending) PushDisengageBar();
     }
 }
@@ -100,8 +101,7 @@ void QDAPC_Module::Refresh() {
     // Every assigned display follows the simulator, even behind an unassigned one.
     for (Avionic* value : displays)
         if (value != nullptr) value->GetFly();
-    for (Fly_subsystem& b : binding)
-        if (b.GetUnitType() != NADA) b.GetFly();
+    DRAV_RefreshBound(binding, bound);
     SetDisplay();
 }
 
@@ -137,10 +137,7 @@ void QDAPC_Module::SetDisplay() {
         SendBlanks();
         return;
     }
-    unsigned char lamps = 0;
-    for (int i = 0; i < 8; ++i)
-        if (binding[i].GetUnitType() != NADA && binding[i].GetOnOff() == 1)
-            lamps = static_cast<unsigned char>(lamps | (1u << i));
+    const auto lamps = static_cast<unsigned char>(DRAV_BoundOn(binding, bound & 0xFF));
     if (lamps != lastLamps) {
         QDAPC_SetIndicators(unit, lamps);
         lastLamps = lamps;

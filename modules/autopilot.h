@@ -34,6 +34,7 @@ class QDAPC_Module : public QD_Abstract_Module {
     E_UnitType GetFunction(char key) override;
 
     Fly_subsystem binding[kSwitches];
+    uint64_t bound = 0; // DRAV_BoundMask(binding)
     Avionic* displays[kDisplays] = {};
     char lastTexts[kDisplays][kTextSize] = {};
     unsigned char lastButtons = 0;  // switches 1 to 8
@@ -71,6 +72,7 @@ class QDAPX_Module : public QD_Abstract_Module {
     static int TranslationCode(int control);
 
     Fly_subsystem binding[kSwitches];
+    uint64_t bound = 0; // DRAV_BoundMask(binding)
     Avionic* displays[kDisplays] = {};
     char lastTexts[kDisplays][kTextSize] = {};
     uint32_t lastSwitches = 0;

@@ -97,6 +97,7 @@ void QDAPX_Module::AssignFunction(char key, E_UnitType function, int targetUnit,
         BindAvionic(&place, function);
     } else if (k >= 0 && k < kSwitches) {
         BindSwitch(binding[k], function, targetUnit, targetKind);
+        bound = DRAV_BoundMask(binding);
         if (k == kDisengageBar && barPushPending) PushDisengageBar();
     }
 }
@@ -202,8 +203,7 @@ void QDAPX_Module::Refresh() {
     // Every assigned display follows the simulator, even behind an unassigned one.
     for (Avionic* value : displays)
         if (value != nullptr) value->GetFly();
-    for (Fly_subsystem& b : binding)
-        if (b.GetUnitType() != NADA) b.GetFly();
+    DRAV_RefreshBound(binding, bound);
     SetDisplay();
 }
 
@@ -230,9 +230,7 @@ void QDAPX_Module::SetDisplay() {
         SendBlanks();
         return;
     }
-    uint32_t lamps = 0;
-    for (int i = 0; i < kSwitches; ++i)
-        if (binding[i].GetUnitType() != NADA && binding[i].GetOnOff() == 1) lamps |= 1u << i;
+    const auto lamps = static_cast<uint32_t>(DRAV_BoundOn(binding, bound));
     if (lamps != lastLamps) {
         QDAPX_SetIndicators(unit, lamps);
         lastLamps = lamps;

@@ -1,5 +1,6 @@
 #include "module_base.h"
 
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -40,12 +41,16 @@ void QD_Abstract_Module::BindAvionic(Avionic** place, E_UnitType function) {
 bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now) {
     if (kept_size == 0) return false;
     if (now == nullptr) now = "";
-    // Compare what would be kept, so an over-long text is not resent on every pass.
-    size_t n = std::strlen(now);
-    if (n > kept_size - 1) n = kept_size - 1;
-    if (std::strlen(kept) == n && std::memcmp(kept, now, n) == 0) return false;
-    std::memcpy(kept, now, n);
-    kept[n] = '\0';
+    // Compare what would be kept, so an over-long text is not resent on every pass. One loop
+    // over a few characters: every pass checks every display's text.
+    const size_t limit = kept_size - 1;
+    size_t i = 0;
+    while (i < limit && now[i] != '\0' && kept[i] == now[i])
+        ++i;
+    if ((i == limit || now[i] == '\0') && kept[i] == '\0') return false;
+    for (; i < limit && now[i] != '\0'; ++i)
+        kept[i] = now[i];
+    kept[i] = '\0';
     return true;
 }
 
@@ -64,6 +69,20 @@ void DRAV_BlankText(char* out, size_t out_size, int width) {
     if (n > out_size - 1) n = out_size - 1;
     std::memset(out, ' ', n);
     out[n] = '\0';
+}
+
+void DRAV_RefreshBound(Fly_subsystem* bindings, uint64_t bound) {
+    for (; bound != 0; bound &= bound - 1)
+        bindings[std::countr_zero(bound)].GetFly();
+}
+
+uint64_t DRAV_BoundOn(const Fly_subsystem* bindings, uint64_t bound) {
+    uint64_t on = 0;
+    for (; bound != 0; bound &= bound - 1) {
+        const int i = std::countr_zero(bound);
+        if (bindings[i].GetOnOff() == 1) on |= uint64_t{1} << i;
+    }
+    return on;
 }
 
 bool QD_Last_Input::SetQueue(int type, int unit, int button, int extra) {

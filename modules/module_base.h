@@ -148,6 +148,23 @@ void DRAV_JoinText(char* out, size_t out_size, const char* prefix, const char* t
 // Fills out with width blanks (clipped to out_size - 1) and terminates it.
 void DRAV_BlankText(char* out, size_t out_size, int width);
 
+// ---- Bound bindings -------------------------------------------------------------------------
+
+// Bit i set: entry i of a binding array has a function. Modules with long, mostly unassigned
+// arrays keep this when functions are assigned, so that the refresh after every input reads and
+// scans only the bound entries instead of touching every one.
+template <size_t N> uint64_t DRAV_BoundMask(const Fly_subsystem (&bindings)[N]) {
+    static_assert(N <= 64, "one bit per entry");
+    uint64_t mask = 0;
+    for (size_t i = 0; i < N; ++i)
+        if (bindings[i].GetUnitType() != NADA) mask |= uint64_t{1} << i;
+    return mask;
+}
+// GetFly of every bound entry.
+void DRAV_RefreshBound(Fly_subsystem* bindings, uint64_t bound);
+// The bound entries that are on, as bits.
+uint64_t DRAV_BoundOn(const Fly_subsystem* bindings, uint64_t bound);
+
 // ---- Input hand-over ring --------------------------------------------------------------------
 
 // Carries control events from the device library's thread (the single producer) to the

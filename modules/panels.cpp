@@ -388,11 +388,7 @@ void QDIOB_Module::SendOutputs(uint32_t bits) {
 }
 
 void QDIOB_Module::SetDisplay() {
-    uint32_t bits = 0;
-    if (avionics_ok(false)) {
-        for (int i = 0; i < kOutputs; ++i)
-            if (outputs[i].GetOnOff() == 1) bits |= 1u << i;
-    }
+    const uint32_t bits = avionics_ok(false) ? static_cast<uint32_t>(DRAV_BoundOn(outputs, boundOutputs)) : 0;
     if (bits == lastOutputs) return;
     SendOutputs(bits);
     lastOutputs = bits;
@@ -468,7 +464,7 @@ void QDIOB_Module::HandleInput(int control, int value) {
 }
 
 void QDIOB_Module::Refresh() {
-    RefreshBindings(outputs, kOutputs);
+    DRAV_RefreshBound(outputs, boundOutputs);
     SetDisplay();
 }
 
@@ -503,7 +499,9 @@ E_UnitType QDIOB_Module::GetOffStateFunction(const char* number) {
 void QDIOB_Module::AssignOutputFunction(const char* number, E_UnitType function, int targetUnit,
                                         int targetKind) {
     const int index = NumberIndex(number, kOutputs);
-    if (index >= 0) BindSwitch(outputs[index], function, targetUnit, targetKind);
+    if (index < 0) return;
+    BindSwitch(outputs[index], function, targetUnit, targetKind);
+    boundOutputs = DRAV_BoundMask(outputs);
 }
 
 E_UnitType QDIOB_Module::GetOutputFunction(const char* number) {

@@ -136,6 +136,7 @@ class QDIOB_Module : public QD_Abstract_Module {
     Fly_subsystem inputs[kInputs];
     Fly_subsystem offStates[kInputs];
     Fly_subsystem outputs[kOutputs];
+    uint64_t boundOutputs = 0; // DRAV_BoundMask(outputs)
     unsigned char lastBank[kBankBytes] = {};
     uint64_t lastInputs = 0;
     uint32_t lastOutputs = 0;

@@ -79,6 +79,48 @@ double TextToDouble(const char* s) {
     return std::strtod(s, nullptr);
 }
 
+// Writes what snprintf would into a bounded field (cut at its end, always terminated), for the
+// integer formats: the refresh that follows every input formats the value that changed, and
+// snprintf was most of that work. The field is left as it is until the first Put.
+class TextOut {
+  public:
+    TextOut(char* out, size_t size) : out_(out), size_(size) {}
+    void Put(char c) {
+        if (len_ + 1 >= size_) return;
+        out_[len_++] = c;
+        out_[len_] = '\0';
+    }
+    void Put(const char* s) {
+        while (*s != '\0')
+            Put(*s++);
+    }
+    // printf's "%0<width>lld" (pad '0') or "%<width>lld" (pad ' ').
+    void Int(long long v, int width, char pad) {
+        char digits[24];
+        int n = 0;
+        unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+        do {
+            digits[n++] = static_cast<char>('0' + u % 10);
+            u /= 10;
+        } while (u != 0);
+        const int used = n + (v < 0 ? 1 : 0);
+        if (pad == ' ')
+            for (int i = used; i < width; ++i)
+                Put(' ');
+        if (v < 0) Put('-');
+        if (pad == '0')
+            for (int i = used; i < width; ++i)
+                Put('0');
+        while (n > 0)
+            Put(digits[--n]);
+    }
+
+  private:
+    char* out_;
+    size_t size_;
+    size_t len_ = 0;
+};
+
 } // namespace
 
 int ModDecimalValue(int value, int lowDigit, int digitCount, int min, int max, bool wrap, int steps,
@@ -172,46 +214,55 @@ void Avionic::GetFly() {
 }
 
 void Avionic::FormatText(float v, int variant) {
-    // snprintf into the 10-byte field: a value too wide for its format shows truncated.
+    // Into the 10-byte field: a value too wide for its format shows truncated.
+    TextOut out(text, sizeof text);
     switch (displayType) {
-    case EDisplayType::DISP_INT:
-        snprintf(text, sizeof text, " %d", TruncToInt(v));
+    case EDisplayType::DISP_INT: // " %d"
+        out.Put(' ');
+        out.Int(TruncToInt(v), 0, '0');
         break;
-    case EDisplayType::DISP_INT3:
-        snprintf(text, sizeof text, " %03d", TruncToInt(v));
+    case EDisplayType::DISP_INT3: // " %03d"
+        out.Put(' ');
+        out.Int(TruncToInt(v), 3, '0');
         break;
-    case EDisplayType::DISP_INT4:
-        snprintf(text, sizeof text, "%04d", TruncToInt(v));
+    case EDisplayType::DISP_INT4: // "%04d"
+        out.Int(TruncToInt(v), 4, '0');
         break;
-    case EDisplayType::DISP_INT5:
-        snprintf(text, sizeof text, "%05d", TruncToInt(v));
+    case EDisplayType::DISP_INT5: // "%05d"
+        out.Int(TruncToInt(v), 5, '0');
         break;
-    case EDisplayType::DISP_FREQ: {
+    case EDisplayType::DISP_FREQ: { // "%03d.%02d"
         const int n = TruncToInt(v);
-        snprintf(text, sizeof text, "%03d.%02d", n / 100, n % 100);
+        out.Int(n / 100, 3, '0');
+        out.Put('.');
+        out.Int(n % 100, 2, '0');
         break;
     }
-    case EDisplayType::DISP_FREQ_833: {
+    case EDisplayType::DISP_FREQ_833: { // "%03d.%03d"
         const int n = TruncToInt(InternalGet());
-        snprintf(text, sizeof text, "%03d.%03d", n / 1000, n % 1000);
+        out.Int(n / 1000, 3, '0');
+        out.Put('.');
+        out.Int(n % 1000, 3, '0');
         break;
     }
     case EDisplayType::DISP_SPEED: {
-        if (variant != 0)
+        if (variant != 0) {
             snprintf(text, sizeof text, "  %1.02f", static_cast<double>(v));
-        else
-            snprintf(text, sizeof text, "  %03d", TruncToInt(v));
+        } else { // "  %03d"
+            out.Put("  ");
+            out.Int(TruncToInt(v), 3, '0');
+        }
         break;
     }
     case EDisplayType::DISP_TENTHS:
-        snprintf(text, sizeof text, "%d", TruncToInt(v * 10.0 + 0.5));
+        out.Int(TruncToInt(v * 10.0 + 0.5), 0, '0');
         break;
     case EDisplayType::DISP_RANGE: {
         // Shift counts outside what a map range can be are held at the nearest sane one.
         int n = TruncToInt(v);
         if (n < 0) n = 0;
         if (n > 40) n = 40;
-        snprintf(text, sizeof text, "%lld", 10LL << n);
+        out.Int(10LL << n, 0, '0');
         break;
     }
     case EDisplayType::DISP_BARO:
@@ -229,7 +280,8 @@ void Avionic::FormatText(float v, int variant) {
                 ii_brightlevel = level > kMaxBrightness ? kMaxBrightness : static_cast<int>(level);
             break;
         }
-        snprintf(text, sizeof text, "  %2d", ii_brightlevel);
+        out.Put("  "); // "  %2d"
+        out.Int(ii_brightlevel, 2, ' ');
         break;
     }
     default:

@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,7 @@ struct World {
     std::string root;
     std::unique_ptr<qdtest::Testbed> bed;
     qdtest::Unit* pbx = nullptr;
+    qdtest::Unit* togglePanel = nullptr;
 
     World() {
         hostsim::Reset();
@@ -63,12 +65,21 @@ struct World {
         for (int type : bench::kModels) {
             qdtest::Unit& u = bed->plug(type);
             if (type == 2) pbx = &u;
+            if (type == bench::kTogglePanel) togglePanel = &u;
         }
         QDDev_Init(nullptr);
         of_FindDevices();
         DRAV_RegisterInputCallback();
         of_RegisterUnits();
         Drain();
+        for (int sw : bench::kPowerSwitches)
+            togglePanel->press(sw);
+        for (int i = 0; i < 10 && hostsim::GetInt("sim/cockpit/electrical/avionics_on") != 1; ++i)
+            Drain();
+        if (hostsim::GetInt("sim/cockpit/electrical/avionics_on") != 1) {
+            std::fprintf(stderr, "the avionics stay off: the benchmarks would time a dark panel\n");
+            std::abort();
+        }
     }
     ~World() {
         QDDev_Terminate();

@@ -64,6 +64,7 @@ struct OutgoingQueue::State {
     size_t count = 0;
     size_t limit = kDefaultQueueLimit;
     bool in_flight = false; // the head is being sent: it must not change under the writer
+    bool lingering = false; // the writer polls: Offer need not wake it
     ReplaceRule rule;
     bool stop = false;
     Clock::time_point stop_at;
@@ -75,11 +76,16 @@ void OutgoingQueue::State::Run() {
     bool open = false;
     bool answering = true; // the last send came back in good time
     auto delay = kFirstRetryDelay;
+    Clock::time_point linger_until{};
     Slot slot;
     std::unique_lock<std::mutex> lock(mu);
     while (!stop) {
         if (count == 0) {
-            cv.wait(lock, [&] { return stop || count > 0; });
+            lingering = Clock::now() < linger_until;
+            if (lingering)
+                cv.wait_for(lock, OutgoingQueue::kLingerPoll, [&] { return stop || count > 0; });
+            else
+                cv.wait(lock, [&] { return stop || count > 0; });
             continue;
         }
         if (!open) {
@@ -104,6 +110,7 @@ void OutgoingQueue::State::Run() {
             PopHead();
             ++stats.sent;
             delay = kFirstRetryDelay;
+            linger_until = Clock::now() + OutgoingQueue::kLingerFor;
         } else {
             // Keep the report at the head and reopen before trying it again; paced so that a
             // unit that went away does not cost a spinning core.
@@ -223,6 +230,7 @@ void OutgoingQueue::Offer(const uint8_t* data, size_t len, bool feature) {
         std::memcpy(q.bytes, data, len);
         ++s.count;
         if (s.count > s.stats.highest) s.stats.highest = s.count;
+        if (s.lingering) return; // the writer finds it within kLingerPoll
     }
     s.cv.notify_one();
 }

@@ -69,6 +69,12 @@ class OutgoingQueue {
     // A send that takes longer means a unit that holds its sends.
     static constexpr auto kSlowSend = std::chrono::milliseconds(20);
     static constexpr auto kFinalPassLimit = std::chrono::milliseconds(100);
+    // For kLingerFor after a send the writer looks for the next report every kLingerPoll rather
+    // than sleeping until woken: a knob turning sends a report every frame or so, and waking a
+    // sleeping thread is a system call that costs the caller (the simulator's thread) more than
+    // all the rest of such a frame.
+    static constexpr auto kLingerFor = std::chrono::milliseconds(1000);
+    static constexpr auto kLingerPoll = std::chrono::milliseconds(2);
 
     struct State; // the queue itself, kept alive by a writer left behind
 

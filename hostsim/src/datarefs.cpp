@@ -138,6 +138,7 @@ bool MakeSimDataref(const std::string& name, const std::string& type, const std:
                     bool writable, std::unique_ptr<Dataref>* out) {
     auto d = std::make_unique<Dataref>();
     d->name = name;
+    d->toggles_autopilot = name == kAutopilotState;
     d->writable = writable;
     d->registered_at = H().now;
     std::string base = type;
@@ -500,7 +501,7 @@ void XPLMSetDatai(XPLMDataRef inDataRef, int inValue) {
     if (d == nullptr || !d->writable || (d->types & xplmType_Int) == 0) return;
     if (d->plugin_owned) {
         if (d->si != nullptr) d->si(d->write_ref, inValue);
-    } else if (d->name == hostsim::kAutopilotState) {
+    } else if (d->toggles_autopilot) {
         d->i ^= inValue; // the simulator toggles the modes of the bits written
     } else {
         d->i = inValue;

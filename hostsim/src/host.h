@@ -17,37 +17,40 @@ namespace hostsim {
 // The simulator's own id; the loaded plug-in and fake plug-ins get ids from 1 on.
 constexpr int kSimulatorId = 0;
 
-struct Dataref {
-    std::string name;
+// A dataref handle points at one of these. What reads and writes look at comes first, within
+// one cache line, so that a read costs about what the simulator's does (a call through a handle).
+struct alignas(64) Dataref {
     int types = 0;
     bool writable = true;
-    bool alive = true;         // false: removed or unregistered; handles read 0 from then on
-    bool plugin_owned = false; // registered through XPLMRegisterDataAccessor
-    int owner = kSimulatorId;
-    double registered_at = 0;
-    double unregistered_at = -1;
+    bool alive = true;              // false: removed or unregistered; handles read 0 from then on
+    bool plugin_owned = false;      // registered through XPLMRegisterDataAccessor
+    bool toggles_autopilot = false; // autopilot_state: a write toggles the modes of the bits written
     // Storage of simulator (and shared) datarefs.
     int i = 0;
     float f = 0;
     double d = 0;
+    // Accessors of plug-in datarefs, the readers first.
+    XPLMGetDatai_f gi = nullptr;
+    XPLMGetDataf_f gf = nullptr;
+    void* read_ref = nullptr;
+    XPLMGetDatavi_f gvi = nullptr;
+    XPLMGetDatavf_f gvf = nullptr;
+    XPLMGetDatad_f gd = nullptr;
+    XPLMGetDatab_f gb = nullptr;
+    XPLMSetDatai_f si = nullptr;
+    XPLMSetDataf_f sf = nullptr;
+    XPLMSetDatad_f sd = nullptr;
+    XPLMSetDatavi_f svi = nullptr;
+    XPLMSetDatavf_f svf = nullptr;
+    XPLMSetDatab_f sb = nullptr;
+    void* write_ref = nullptr;
     std::vector<int> vi;
     std::vector<float> vf;
     std::vector<uint8_t> b;
-    // Accessors of plug-in datarefs.
-    XPLMGetDatai_f gi = nullptr;
-    XPLMSetDatai_f si = nullptr;
-    XPLMGetDataf_f gf = nullptr;
-    XPLMSetDataf_f sf = nullptr;
-    XPLMGetDatad_f gd = nullptr;
-    XPLMSetDatad_f sd = nullptr;
-    XPLMGetDatavi_f gvi = nullptr;
-    XPLMSetDatavi_f svi = nullptr;
-    XPLMGetDatavf_f gvf = nullptr;
-    XPLMSetDatavf_f svf = nullptr;
-    XPLMGetDatab_f gb = nullptr;
-    XPLMSetDatab_f sb = nullptr;
-    void* read_ref = nullptr;
-    void* write_ref = nullptr;
+    std::string name;
+    int owner = kSimulatorId;
+    double registered_at = 0;
+    double unregistered_at = -1;
     void ClearAccessors();
 };
 

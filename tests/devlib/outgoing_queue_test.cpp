@@ -125,6 +125,22 @@ TEST_F(QueueTest, BeyondItsBoundTheQueueDiscardsNewStatesWithoutWaiting) {
     EXPECT_EQ(wire->Sent(), (std::vector<Bytes>{{1, 0}, {2, 1}, {3, 1}}));
 }
 
+// Right after a send the writer polls and is not woken; later it sleeps and must be.
+TEST_F(QueueTest, ReportsGoOutWhileTheWriterPollsAndOnceItSleepsAgain) {
+    Offer({1, 1});
+    ASSERT_TRUE(WaitSent(1));
+    Offer({1, 2});
+    ASSERT_TRUE(WaitSent(2));
+    std::this_thread::sleep_for(qddev::OutgoingQueue::kLingerFor + 50ms);
+    Offer({1, 3});
+    ASSERT_TRUE(WaitSent(3));
+    EXPECT_EQ(wire->Sent(), (std::vector<Bytes>{{1, 1}, {1, 2}, {1, 3}}));
+    Offer({1, 4}); // polling again: a stop still ends it at once
+    const auto t0 = std::chrono::steady_clock::now();
+    queue.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, qddev::OutgoingQueue::kStopBudget + 20ms);
+}
+
 TEST_F(QueueTest, StopIsBoundedWhenTheUnitNeverAnswers) {
     Stall(1);
     for (uint8_t id = 2; id < 10; ++id)

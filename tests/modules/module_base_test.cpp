@@ -72,6 +72,11 @@ TEST(ChangeOnlyText, SendsOnlyDifferencesAndKeepsLongTextsStable) {
     EXPECT_TRUE(DRAV_TextChanged(kept, "13"));
     EXPECT_TRUE(DRAV_TextChanged(kept, "")); // blank after text
     EXPECT_FALSE(DRAV_TextChanged(kept, nullptr));
+    EXPECT_TRUE(DRAV_TextChanged(kept, "123"));
+    EXPECT_TRUE(DRAV_TextChanged(kept, "12")); // a shorter text that the kept one starts with
+    EXPECT_STREQ(kept, "12");
+    EXPECT_TRUE(DRAV_TextChanged(kept, "123"));
+    EXPECT_STREQ(kept, "123");
     // A text longer than the kept copy is compared as it would be kept: no endless resending.
     EXPECT_TRUE(DRAV_TextChanged(kept, "123456789"));
     EXPECT_STREQ(kept, "12345");

@@ -94,6 +94,45 @@ TEST_F(AvionicTest, IntegerFormats) {
     EXPECT_STREQ(a.text, "-1250");
 }
 
+// The integer formats write what printf would, cut at the field's end.
+TEST_F(AvionicTest, IntegerFormatsWriteWhatPrintfWould) {
+    const int values[] = {0, 7, -7, 99, -99, 100, -100, 11825, -11825, 99999, -99999, 1 << 30, -(1 << 30),
+                          std::numeric_limits<int>::min()};
+    for (const int v : values) {
+        char want[kAvionicTextSize];
+        Avionic a;
+        SetI(kXpdr, v);
+        a.Register("X", EDisplayType::DISP_INT, XPDR, kXpdr);
+        snprintf(want, sizeof want, " %d", v);
+        EXPECT_STREQ(a.text, want) << v;
+        a.Register("X", EDisplayType::DISP_INT3, XPDR, kXpdr);
+        snprintf(want, sizeof want, " %03d", v);
+        EXPECT_STREQ(a.text, want) << v;
+        a.Register("X", EDisplayType::DISP_INT5, XPDR, kXpdr);
+        snprintf(want, sizeof want, "%05d", v);
+        EXPECT_STREQ(a.text, want) << v;
+        a.Register("X", EDisplayType::DISP_FREQ, XPDR, kXpdr);
+        snprintf(want, sizeof want, "%03d.%02d", v / 100, v % 100);
+        EXPECT_STREQ(a.text, want) << v;
+        a.Register("X", EDisplayType::DISP_FREQ_833, XPDR, kXpdr);
+        snprintf(want, sizeof want, "%03d.%03d", v / 1000, v % 1000);
+        EXPECT_STREQ(a.text, want) << v;
+        a.Register("X", EDisplayType::DISP_SPEED, XPDR, kXpdr);
+        snprintf(want, sizeof want, "  %03d", v);
+        EXPECT_STREQ(a.text, want) << v;
+    }
+    const int saved = ii_brightlevel;
+    for (const int level : {1, 9, 15}) {
+        ii_brightlevel = level;
+        Avionic a;
+        a.Register("DBRT", EDisplayType::DISP_BRIGHTNESS, DISP_BRIGHTNESS, "");
+        char want[kAvionicTextSize];
+        snprintf(want, sizeof want, "  %2d", level);
+        EXPECT_STREQ(a.text, want);
+    }
+    ii_brightlevel = saved;
+}
+
 TEST_F(AvionicTest, FrequencySpeedTenthsAndBarometer) {
     Avionic a;
     SetI(kCom1, 11825);
