@@ -2,6 +2,13 @@
 // controls, as a user's file does.
 #pragma once
 
+#include <stdlib.h>
+
+#include <fstream>
+#include <string>
+
+#include "hostsim.h"
+
 namespace bench {
 
 inline constexpr const char* kIni = R"([DEBUG]
@@ -128,5 +135,20 @@ inline constexpr int kPowerSwitches[] = {7, 8};
 
 // Device type numbers of every model, in the order the units are plugged.
 inline constexpr int kModels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 17, 18, 19};
+
+// A fresh simulator folder (under /tmp, named after tmpl_name) holding these settings, with the
+// aircraft's battery and avionics on so that displays show values rather than blanks. Returns
+// the folder, for the caller to remove.
+inline std::string PrepareSimulator(const char* tmpl_name) {
+    hostsim::Reset();
+    std::string tmpl = std::string("/tmp/") + tmpl_name + "_XXXXXX";
+    const std::string root = mkdtemp(tmpl.data());
+    hostsim::CreateRoot(root);
+    std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << kIni;
+    hostsim::SetInt("sim/cockpit/electrical/battery_on", 1);
+    hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
+    hostsim::SetFloats("sim/flightmodel/engine/ENGN_bat_volt", {24.0f});
+    return root;
+}
 
 } // namespace bench

@@ -5,37 +5,11 @@
 
 #include "devlib/include/qddev.h"
 #include "simlink/avionic.h"
+#include "unit_registry.h"
 
 class DevlibBrightnessPort : public AvionicBrightnessPort {
   public:
-    int UnitCount(int hw_type) override {
-        switch (hw_type) {
-        case QDHW_AVX:
-            return QDAVX_GetNumDevices();
-        case QDHW_AVY:
-            return QDAVY_GetNumDevices();
-        case QDHW_PBX:
-            return QDPBX_GetNumDevices();
-        case QDHW_TGX:
-            return QDTGX_GetNumDevices();
-        case QDHW_GTP:
-            return QDGTP_GetNumDevices();
-        case QDHW_GTP2:
-            return QDGTP2_GetNumDevices();
-        case QDHW_RSX:
-            return QDRSX_GetNumDevices();
-        case QDHW_APC:
-            return QDAPC_GetNumDevices();
-        case QDHW_APX:
-            return QDAPX_GetNumDevices();
-        case QDHW_KNB:
-            return QDKNB_GetNumDevices();
-        case QDHW_ANP:
-            return QDANP_GetNumDevices();
-        default:
-            return 0;
-        }
-    }
+    int UnitCount(int hw_type) override { return DRAV_DeviceLibraryCount(hw_type); }
 
     bool GetBrightness(int hw_type, int unit, unsigned int* level) override {
         switch (hw_type) {

@@ -10,13 +10,13 @@
 #include <mutex>
 #include <vector>
 
-#include "devlib/include/qddev.h"
+#include "avionic_devlib_port.h"
 #include "core/globals.h"
 #include "core/log.h"
 #include "core/profile.h"
 #include "core/settings.h"
+#include "devlib/include/qddev.h"
 #include "simlink/avionic.h"
-#include "avionic_devlib_port.h"
 #include "simlink/catalogue.h"
 #include "simlink/custom_datarefs.h"
 #include "simlink/fly_subsystem.h"
@@ -145,46 +145,6 @@ ModuleListBase* ListOf(int type) {
     }
 }
 
-// The device library's unit count of a model (its slot count, low 16 bits).
-int DeviceLibraryCount(int type) {
-    switch (type) {
-    case QDHW_AVX:
-        return QDAVX_GetNumDevices();
-    case QDHW_AVY:
-        return QDAVY_GetNumDevices();
-    case QDHW_PBX:
-        return QDPBX_GetNumDevices();
-    case QDHW_TGX:
-        return QDTGX_GetNumDevices();
-    case QDHW_GTP:
-        return QDGTP_GetNumDevices();
-    case QDHW_GTP2:
-        return QDGTP2_GetNumDevices();
-    case QDHW_APC:
-        return QDAPC_GetNumDevices();
-    case QDHW_RSX:
-        return QDRSX_GetNumDevices();
-    case QDHW_KNB:
-        return QDKNB_GetNumDevices();
-    case QDHW_THQ:
-        return QDTHQ_GetNumDevices();
-    case QDHW_APX:
-        return QDAPX_GetNumDevices();
-    case QDHW_NDC:
-        return QDNDC_GetNumDevices();
-    case QDHW_ECP:
-        return QDECP_GetNumDevices();
-    case QDHW_ANP:
-        return QDANP_GetNumDevices();
-    case QDHW_SSM:
-        return QDSSM_GetNumDevices();
-    case QDHW_IOB:
-        return QDIOB_GetNumDevices();
-    default:
-        return 0;
-    }
-}
-
 // ---- Reading a unit's section --------------------------------------------------------------------
 
 void SectionName(int type, int unit, char (&out)[kSectionSize]) {
@@ -272,6 +232,46 @@ const char* const kAPCDigitDefaults[] = {"AP_LNAV",         "AP_HDG_HOLD", "AP_A
 const char* const kAPCLetterDefaults[] = {"AP_NAV_COURSE_ADJ", "AP_HEADING_ADJ", "AP_SPEED_ADJ",
                                           "AP_VERT_SPEED_ADJ", "AP_ALTITUDE_ADJ"};
 } // namespace
+
+// The device library's unit count of a model (its slot count, low 16 bits).
+int DRAV_DeviceLibraryCount(int type) {
+    switch (type) {
+    case QDHW_AVX:
+        return QDAVX_GetNumDevices();
+    case QDHW_AVY:
+        return QDAVY_GetNumDevices();
+    case QDHW_PBX:
+        return QDPBX_GetNumDevices();
+    case QDHW_TGX:
+        return QDTGX_GetNumDevices();
+    case QDHW_GTP:
+        return QDGTP_GetNumDevices();
+    case QDHW_GTP2:
+        return QDGTP2_GetNumDevices();
+    case QDHW_APC:
+        return QDAPC_GetNumDevices();
+    case QDHW_RSX:
+        return QDRSX_GetNumDevices();
+    case QDHW_KNB:
+        return QDKNB_GetNumDevices();
+    case QDHW_THQ:
+        return QDTHQ_GetNumDevices();
+    case QDHW_APX:
+        return QDAPX_GetNumDevices();
+    case QDHW_NDC:
+        return QDNDC_GetNumDevices();
+    case QDHW_ECP:
+        return QDECP_GetNumDevices();
+    case QDHW_ANP:
+        return QDANP_GetNumDevices();
+    case QDHW_SSM:
+        return QDSSM_GetNumDevices();
+    case QDHW_IOB:
+        return QDIOB_GetNumDevices();
+    default:
+        return 0;
+    }
+}
 
 namespace {
 const char* const kSSMDefaults[] = {"ENG_1_START",
@@ -425,7 +425,7 @@ void of_FindDevices() {
                                  QDHW_APC, QDHW_RSX, QDHW_KNB, QDHW_THQ, QDHW_APX, QDHW_NDC,
                                  QDHW_ECP, QDHW_ANP, QDHW_SSM, QDHW_IOB};
     for (int type : kOrder) {
-        if (ModuleListBase* list = ListOf(type)) list->Resize(DeviceLibraryCount(type) & 0xFFFF);
+        if (ModuleListBase* list = ListOf(type)) list->Resize(DRAV_DeviceLibraryCount(type) & 0xFFFF);
     }
 }
 

@@ -3,6 +3,9 @@
 #pragma once
 
 // Device library start and stop (enable / disable).
+// The device library's unit count of a model (its slot count, low 16 bits); 0 for others.
+int DRAV_DeviceLibraryCount(int type);
+
 void DRAV_DeviceLibraryInit();
 void DRAV_DeviceLibraryTerminate();
 // Hands the plug-in's input callback to the device library.

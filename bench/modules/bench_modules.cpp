@@ -52,15 +52,7 @@ struct World {
     qdtest::Unit* togglePanel = nullptr;
 
     World() {
-        hostsim::Reset();
-        char tmpl[] = "/tmp/drav_bench_XXXXXX";
-        root = mkdtemp(tmpl);
-        hostsim::CreateRoot(root);
-        std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << bench::kIni;
-        // Avionics powered, so displays show values rather than blanks.
-        hostsim::SetInt("sim/cockpit/electrical/battery_on", 1);
-        hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
-        hostsim::SetFloats("sim/flightmodel/engine/ENGN_bat_volt", {24.0f});
+        root = bench::PrepareSimulator("drav_bench");
         bed = std::make_unique<qdtest::Testbed>();
         for (int type : bench::kModels) {
             qdtest::Unit& u = bed->plug(type);

@@ -65,20 +65,12 @@ struct World {
     std::unique_ptr<qdtest::Testbed> bed;
     qdtest::Unit* radioStack = nullptr;
     qdtest::Unit* togglePanel = nullptr;
-    size_t inputLoop = 0;   // index in hostsim::FlightLoops()
-    size_t refreshLoop = 0; // likewise
+    size_t inputLoop = 0;                   // index in hostsim::FlightLoops()
+    size_t refreshLoop = 0;                 // likewise
     static constexpr size_t kEmptyLoop = 0; // ours, registered first: a callback doing nothing
 
     World() {
-        hostsim::Reset();
-        char tmpl[] = "/tmp/drav_bench_plugin_XXXXXX";
-        root = mkdtemp(tmpl);
-        hostsim::CreateRoot(root);
-        std::ofstream(hostsim::SystemPath() + "Resources/plugins/DRAV/DRAV.INI") << bench::kIni;
-        // Avionics powered, so displays show values rather than blanks.
-        hostsim::SetInt("sim/cockpit/electrical/battery_on", 1);
-        hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
-        hostsim::SetFloats("sim/flightmodel/engine/ENGN_bat_volt", {24.0f});
+        root = bench::PrepareSimulator("drav_bench_plugin");
         hostsim::SetInt(kCom1Standby, 12150);
         // Called first in every frame, as the plug-in's input loop would be after the wait.
         XPLMRegisterFlightLoopCallback([](float, float, int, void*) { return -1.0f; }, -1.0f, nullptr);
