@@ -54,8 +54,8 @@ void QDAPC_Module::Register(unsigned short unit_index) {
         lastButtons2 = static_cast<unsigned char>(sw2 & 1u);
     });
     if (DRAV_DebugRegister()) {
-        LogBits("QDAPC_Module::Register - SwitchVals1_8", lastButtons);
-        LogBits("QDAPC_Module::Register - SwitchVals9_16", lastButtons2);
+        DRAV_LogControlState("QDAPC_Module::Register - SwitchVals1_8", lastButtons);
+        DRAV_LogControlState("QDAPC_Module::Register - SwitchVals9_16", lastButtons2);
     }
     PushDisengageBar();
 }
@@ -63,8 +63,9 @@ void QDAPC_Module::Register(unsigned short unit_index) {
 int QDAPC_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDAPCControlVals*>(data);
     if (DRAV_DebugGetButton())
-        LogLine("QDAPC_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d, Dial E = %d",
-                vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4]);
+        DRAV_WriteToLogf(
+            "QDAPC_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d, Dial E = %d",
+            vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4]);
     for (int i = 0; i < kDisplays; ++i) {
         if (vals->enc[i] != 0 && FirstInReport(i)) {
             *value = vals->enc[i];
@@ -73,11 +74,13 @@ int QDAPC_Module::GetButton(const void* data, int* value) {
     }
     const int bit = ScanBits<unsigned char>(vals->switches1, &lastButtons, 8, value);
     if (bit >= 0) {
-        if (DRAV_DebugGetButton()) LogBits("QDAPC_Module::GetButton - BtnState1_8", vals->switches1);
+        if (DRAV_DebugGetButton())
+            DRAV_LogControlState("QDAPC_Module::GetButton - BtnState1_8", vals->switches1);
         return bit;
     }
     if (ScanBits<unsigned char>(vals->switches2, &lastButtons2, 1, value) == 0) {
-        if (DRAV_DebugGetButton()) LogBits("QDAPC_Module::GetButton - BtnState9_16", vals->switches2);
+        if (DRAV_DebugGetButton())
+            DRAV_LogControlState("QDAPC_Module::GetButton - BtnState9_16", vals->switches2);
         return kDisengageBar;
     }
     return -1;
@@ -85,7 +88,7 @@ int QDAPC_Module::GetButton(const void* data, int* value) {
 
 void QDAPC_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
-        LogLine("QDAPC_Module::HandleInput -  Button = %d, Value = %d", control, value);
+        DRAV_WriteToLogf("QDAPC_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (control == kDisengageBar) {
         // Bit clear = bar lifted = disengaged, the same sense as at registration.
         binding[control].SetFly(value == 0 ? Fly_subsystem::ACTION_ON : Fly_subsystem::ACTION_OFF, 0, 0);
@@ -141,7 +144,7 @@ void QDAPC_Module::SetDisplay() {
     if (lamps != lastLamps) {
         QDAPC_SetIndicators(unit, lamps);
         lastLamps = lamps;
-        if (DRAV_DebugSetDisplay()) LogBits("QDAPC_Module::SetDisplay - Indicators", lamps);
+        if (DRAV_DebugSetDisplay()) DRAV_LogControlState("QDAPC_Module::SetDisplay - Indicators", lamps);
     }
     for (int i = 0; i < kDisplays; ++i) {
         const Avionic* value = displays[i];
@@ -153,7 +156,8 @@ void QDAPC_Module::SetDisplay() {
         else
             SliceText(value->text, d.start, d.count, text, sizeof text);
         d.send(unit, text);
-        if (DRAV_DebugSetDisplay()) LogLine("QDAPC_Module::SetDisplay -  %c freqval = %s", d.name, text);
+        if (DRAV_DebugSetDisplay())
+            DRAV_WriteToLogf("QDAPC_Module::SetDisplay -  %c freqval = %s", d.name, text);
     }
 }
 
@@ -207,8 +211,8 @@ void QDNDC_Module::Register(unsigned short unit_index) {
         rightPosition = static_cast<unsigned char>(selectors >> 4);
     });
     if (DRAV_DebugRegister()) {
-        LogBits("QDNDC_Module::Register - PrevSwitchVals", switches);
-        LogBits("QDNDC_Module::Register - PrevSelectorVals", selectors);
+        DRAV_LogControlState("QDNDC_Module::Register - PrevSwitchVals", switches);
+        DRAV_LogControlState("QDNDC_Module::Register - PrevSelectorVals", selectors);
     }
     // A position the selector cannot have (a bad report) selects nothing.
     if (leftPosition < kLeftPositions)
@@ -230,7 +234,8 @@ int QDNDC_Module::GetButton(const void* data, int* value) {
     const unsigned char left = static_cast<unsigned char>(vals->selectors & 0x0Fu);
     const unsigned char right = static_cast<unsigned char>(vals->selectors >> 4);
     if (left != leftPosition || right != rightPosition) {
-        if (DRAV_DebugGetButton()) LogBits("QDNDC_Module::GetButton - Selectors", vals->selectors);
+        if (DRAV_DebugGetButton())
+            DRAV_LogControlState("QDNDC_Module::GetButton - Selectors", vals->selectors);
         lastSelectors = vals->selectors;
     }
     if (left != leftPosition) {
@@ -248,7 +253,7 @@ int QDNDC_Module::GetButton(const void* data, int* value) {
         }
     }
     if (DRAV_DebugGetButton() && (vals->enc1 != 0 || vals->enc2 != 0))
-        LogLine("QDNDC_Module::GetButton -  Dial A = %d, Dial B = %d", vals->enc1, vals->enc2);
+        DRAV_WriteToLogf("QDNDC_Module::GetButton -  Dial A = %d, Dial B = %d", vals->enc1, vals->enc2);
     if (vals->enc1 != 0 && FirstInReport(0)) {
         *value = vals->enc1;
         return kLeftEncoder;
@@ -258,14 +263,15 @@ int QDNDC_Module::GetButton(const void* data, int* value) {
         return kRightEncoder;
     }
     const int bit = ScanBits<uint16_t>(vals->switches, &lastButtons, 16, value);
-    if (bit >= 0 && DRAV_DebugGetButton()) LogBits("QDNDC_Module::GetButton - BtnState", vals->switches);
+    if (bit >= 0 && DRAV_DebugGetButton())
+        DRAV_LogControlState("QDNDC_Module::GetButton - BtnState", vals->switches);
     return bit;
 }
 
 void QDNDC_Module::HandleInput(int control, int value) {
     if (NDC_Disabled != 0) return;
     if (DRAV_DebugHandleInput())
-        LogLine("QDNDC_Module::HandleInput -  Button = %d, Value = %d", control, value);
+        DRAV_WriteToLogf("QDNDC_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (control == kLeftEncoder || control == kRightEncoder) {
         if (Avionic* knob = knobs[control - kLeftEncoder]) knob->Tune(0, static_cast<short>(value), QDHW_NDC);
         return;

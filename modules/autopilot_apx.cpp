@@ -140,7 +140,8 @@ void QDAPX_Module::Register(unsigned short unit_index) {
     unsigned int switches = 0;
     QDAPX_GetControlVals(unit, &enc[0], &enc[1], &enc[2], &enc[3], &enc[4], &enc[5], &switches);
     DRAV_StoreInputState([&] { lastSwitches = switches & kSwitchMask; });
-    if (DRAV_DebugRegister()) LogBits32("QDAPX_Module::Register - SwitchState", switches & kSwitchMask);
+    if (DRAV_DebugRegister())
+        DRAV_LogControlState64("QDAPX_Module::Register - SwitchState", switches & kSwitchMask);
     int level = ii_brightlevel;
     if (level < 0) level = 0;
     if (level > 15) level = 15;
@@ -152,9 +153,10 @@ int QDAPX_Module::GetButton(const void* data, int* value) {
     if (APX_Disabled != 0) return -1;
     const auto* vals = static_cast<const QDAPXControlVals*>(data);
     if (DRAV_DebugGetButton())
-        LogLine("QDAPX_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d, Dial E = %d, "
-                "Dial F = %d",
-                vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4], vals->enc[5]);
+        DRAV_WriteToLogf(
+            "QDAPX_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d, Dial E = %d, "
+            "Dial F = %d",
+            vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3], vals->enc[4], vals->enc[5]);
     for (int i = 0; i < kDisplays; ++i) {
         if (vals->enc[i] != 0 && FirstInReport(i)) {
             *value = vals->enc[i];
@@ -162,7 +164,8 @@ int QDAPX_Module::GetButton(const void* data, int* value) {
         }
     }
     const int bit = ScanBits<uint32_t>(vals->switches & kSwitchMask, &lastSwitches, kSwitches, value);
-    if (bit >= 0 && DRAV_DebugGetButton()) LogBits32("QDAPX_Module::GetButton - BtnState", vals->switches);
+    if (bit >= 0 && DRAV_DebugGetButton())
+        DRAV_LogControlState64("QDAPX_Module::GetButton - BtnState", vals->switches);
     return bit;
 }
 
@@ -180,7 +183,7 @@ void QDAPX_Module::HandleX737(int control, int value) {
 void QDAPX_Module::HandleInput(int control, int value) {
     if (APX_Disabled != 0) return;
     if (DRAV_DebugHandleInput())
-        LogLine("QDAPX_Module::HandleInput -  Button = %d, Value = %d", control, value);
+        DRAV_WriteToLogf("QDAPX_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (control >= kFirstEncoder && control < kFirstEncoder + kDisplays) {
         if (Avionic* shown = displays[control - kFirstEncoder]) shown->Tune(0, static_cast<short>(value), 0);
     } else if (control >= 0 && control < kSwitches) {
@@ -234,7 +237,7 @@ void QDAPX_Module::SetDisplay() {
     if (lamps != lastLamps) {
         QDAPX_SetIndicators(unit, lamps);
         lastLamps = lamps;
-        if (DRAV_DebugSetDisplay()) LogBits32("QDAPX_Module::SetDisplay - Indicators", lamps);
+        if (DRAV_DebugSetDisplay()) DRAV_LogControlState64("QDAPX_Module::SetDisplay - Indicators", lamps);
     }
     for (int i = 0; i < kDisplays; ++i) {
         const Avionic* value = displays[i];
@@ -243,7 +246,8 @@ void QDAPX_Module::SetDisplay() {
         char text[16];
         SliceText(value->text, d.start, d.count, text, sizeof text);
         d.send(unit, text);
-        if (DRAV_DebugSetDisplay()) LogLine("QDAPX_Module::SetDisplay -  %c freqval = %s", d.name, text);
+        if (DRAV_DebugSetDisplay())
+            DRAV_WriteToLogf("QDAPX_Module::SetDisplay -  %c freqval = %s", d.name, text);
     }
 }
 

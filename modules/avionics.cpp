@@ -135,9 +135,9 @@ E_UnitType QDAlphaNumeric_Module::GetFunction(char) {
 void QDAlphaNumeric_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput()) {
         if (HwType() == 1)
-            LogLine("QDAVX_Module::HandleInput - Button = %d, Value= %d", control, value);
+            DRAV_WriteToLogf("QDAVX_Module::HandleInput - Button = %d, Value= %d", control, value);
         else
-            LogLine("QDAVY_Module::HandleInput -  Button = %d, Value = %d", control, value);
+            DRAV_WriteToLogf("QDAVY_Module::HandleInput -  Button = %d, Value = %d", control, value);
     }
     if (mode == MODE_LIST ? list == nullptr : single == nullptr) return;
     const short steps = static_cast<short>(value);
@@ -212,8 +212,9 @@ void QDAlphaNumeric_Module::SetDisplay() {
     if (DRAV_TextChanged(lastAlpha, shown->label)) {
         SendAlpha(shown->label);
         if (DRAV_DebugSetDisplay())
-            LogLine(listed ? "%s::SetDisplay -  char_display = %s" : "%s::SetDisplay -  Alpha Display = %s",
-                    ClassName(), shown->label);
+            DRAV_WriteToLogf(listed ? "%s::SetDisplay -  char_display = %s"
+                                    : "%s::SetDisplay -  Alpha Display = %s",
+                             ClassName(), shown->label);
     }
     char numeric[kKeptSize];
     if (!listed && PadTransponder() && shown->GetUnitType() == XPDR) {
@@ -228,8 +229,9 @@ void QDAlphaNumeric_Module::SetDisplay() {
     if (DRAV_TextChanged(lastNumeric, numeric)) {
         SendNumeric(numeric);
         if (DRAV_DebugSetDisplay())
-            LogLine(listed ? "%s::SetDisplay -  char_freqval = %s" : "%s::SetDisplay -  Freq Display = %s",
-                    ClassName(), shown->text);
+            DRAV_WriteToLogf(listed ? "%s::SetDisplay -  char_freqval = %s"
+                                    : "%s::SetDisplay -  Freq Display = %s",
+                             ClassName(), shown->text);
     }
 }
 
@@ -242,7 +244,7 @@ void QDAlphaNumeric_Module::Clear() {
 int QDAVX_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDAVXControlVals*>(data);
     if (DRAV_DebugGetButton())
-        LogLine("QDAVX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
+        DRAV_WriteToLogf("QDAVX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
     if (vals->enc1 != 0 && FirstInReport(0)) {
         *value = vals->enc1;
         return 0;
@@ -264,11 +266,11 @@ void QDAVX_Module::SendNumeric(const char* text) {
 int QDAVY_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDAVYControlVals*>(data);
     if (DRAV_DebugGetButton())
-        LogLine("QDAVY_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
+        DRAV_WriteToLogf("QDAVY_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->enc1, vals->enc2);
     // The button first: a press must not wait for a drain that a single call would not do.
     if (vals->button != lastButton) {
         lastButton = vals->button;
-        if (DRAV_DebugGetButton()) LogBits("QDAVY_Module::GetButton - BtnState", lastButton);
+        if (DRAV_DebugGetButton()) DRAV_LogControlState("QDAVY_Module::GetButton - BtnState", lastButton);
         *value = lastButton != 0 ? 1 : 0;
         return 2;
     }
@@ -289,7 +291,7 @@ void QDAVY_Module::HandleInput(int control, int value) {
         return;
     }
     if (DRAV_DebugHandleInput())
-        LogLine("QDAVY_Module::HandleInput -  Button = %d, Value = %d", control, value);
+        DRAV_WriteToLogf("QDAVY_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (value == 1) NextPageButton();
 }
 
@@ -350,7 +352,8 @@ void QDRSX_Module::Register(unsigned short unit_index) {
     unsigned char switches = 0;
     QDRSX_GetControlVals(unit, &l, &r, &switches);
     DRAV_StoreInputState([&] { lastButtons = switches & 0x07u; });
-    if (DRAV_DebugRegister()) LogBits("QDRSX_Module::Register - PrevSwitchVals", switches & 0x07u);
+    if (DRAV_DebugRegister())
+        DRAV_LogControlState("QDRSX_Module::Register - PrevSwitchVals", switches & 0x07u);
 #ifndef __APPLE__
     if (g_RMKRSXEncoderType >= 0 && g_RMKRSXEncoderType <= 2) {
         const auto type = static_cast<unsigned char>(g_RMKRSXEncoderType);
@@ -362,7 +365,7 @@ void QDRSX_Module::Register(unsigned short unit_index) {
 int QDRSX_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDRSXControlVals*>(data);
     if (DRAV_DebugGetButton())
-        LogLine("QDRSX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->left, vals->right);
+        DRAV_WriteToLogf("QDRSX_Module::GetButton -  Dial 1 = %d, Dial 2 = %d", vals->left, vals->right);
     if (vals->left != 0 && FirstInReport(0)) {
         *value = vals->left;
         return 3;
@@ -373,13 +376,13 @@ int QDRSX_Module::GetButton(const void* data, int* value) {
     }
     const auto now = static_cast<unsigned char>(vals->switches & 0x07u);
     const int bit = ScanBits<unsigned char>(now, &lastButtons, kButtons, value);
-    if (bit >= 0 && DRAV_DebugGetButton()) LogBits("QDRSX_Module::GetButton - BtnState", now);
+    if (bit >= 0 && DRAV_DebugGetButton()) DRAV_LogControlState("QDRSX_Module::GetButton - BtnState", now);
     return bit;
 }
 
 void QDRSX_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
-        LogLine("QDRSX_Module::HandleInput -  Button = %d, Value = %d", control, value);
+        DRAV_WriteToLogf("QDRSX_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (left == nullptr || control < 0 || control > 4) return;
     Avionic* tuned = right != nullptr ? right : left;
     switch (control) {
@@ -446,24 +449,27 @@ void QDRSX_Module::SetDisplay() {
         }
         if (DRAV_TextChanged(lastLeft, text)) {
             QDRSX_SetLDisplayText(unit, text);
-            if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Left Display = %s", text);
+            if (DRAV_DebugSetDisplay())
+                DRAV_WriteToLogf("QDRSX_Module::SetDisplay -  Left Display = %s", text);
         }
         DRAV_JoinText(text, sizeof text, " ", right->text);
         if (Wide833(right, text, kRsxWidth)) DRAV_JoinText(text, sizeof text, "", right->text);
         if (DRAV_TextChanged(lastRight, text)) {
             QDRSX_SetRDisplayText(unit, text);
             if (DRAV_DebugSetDisplay())
-                LogLine("QDRSX_Module::SetDisplay -  Right Display = %s", right->text);
+                DRAV_WriteToLogf("QDRSX_Module::SetDisplay -  Right Display = %s", right->text);
         }
     } else {
         if (DRAV_TextChanged(lastLeft, left->label)) {
             QDRSX_SetLDisplayText(unit, left->label);
-            if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Left Display = %s", left->label);
+            if (DRAV_DebugSetDisplay())
+                DRAV_WriteToLogf("QDRSX_Module::SetDisplay -  Left Display = %s", left->label);
         }
         DRAV_JoinText(text, sizeof text, std::strcmp(left->label, "XPDR") == 0 ? " " : "", left->text);
         if (DRAV_TextChanged(lastRight, text)) {
             QDRSX_SetRDisplayText(unit, text);
-            if (DRAV_DebugSetDisplay()) LogLine("QDRSX_Module::SetDisplay -  Right Display = %s", text);
+            if (DRAV_DebugSetDisplay())
+                DRAV_WriteToLogf("QDRSX_Module::SetDisplay -  Right Display = %s", text);
         }
     }
     unsigned char lamps = 0;
@@ -472,7 +478,7 @@ void QDRSX_Module::SetDisplay() {
     if (lamps != lastLamps) {
         QDRSX_SetIndicators(unit, lamps);
         lastLamps = lamps;
-        if (DRAV_DebugSetDisplay()) LogBits("QDRSX_Module::SetDisplay - Indicators", lamps);
+        if (DRAV_DebugSetDisplay()) DRAV_LogControlState("QDRSX_Module::SetDisplay - Indicators", lamps);
     }
 }
 

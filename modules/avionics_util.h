@@ -13,39 +13,6 @@
 
 namespace drav_modutil {
 
-// GetButton runs on the device library's thread, so lines are formatted into a buffer of their
-// own rather than the log writer's shared one.
-inline void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
-inline void LogLine(const char* format, ...) {
-    if (g_DRAV_DebugEnabled != 1) return;
-    char line[kDravLogLineSize];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    DRAV_WriteToLog(line);
-}
-
-// "<label> = <16 bits>", bit 0 first (the log's control-state layout).
-inline void LogBits(const char* label, unsigned state) {
-    if (g_DRAV_DebugEnabled != 1) return;
-    char bits[17];
-    for (int i = 0; i < 16; ++i)
-        bits[i] = (state >> i) & 1u ? '1' : '0';
-    bits[16] = '\0';
-    LogLine("%s = %s", label, bits);
-}
-
-// "<label> = <32 bits>", bit 31 first.
-inline void LogBits32(const char* label, uint32_t state) {
-    if (g_DRAV_DebugEnabled != 1) return;
-    char bits[33];
-    for (int i = 0; i < 32; ++i)
-        bits[i] = (state >> (31 - i)) & 1u ? '1' : '0';
-    bits[32] = '\0';
-    LogLine("%s = %s", label, bits);
-}
-
 // Finds the lowest of the first `count` bits that differs between now and *last, takes it over
 // into *last and returns its number with *value 1 (now set) or 0 (now clear); -1 when none.
 template <typename T> int ScanBits(T now, T* last, int count, int* value) {

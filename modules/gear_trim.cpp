@@ -23,7 +23,7 @@ constexpr float kGearUp = 0.02f;
 // The trim wheels tune with the neutral device type: no model-specific step rules apply.
 constexpr int kWheelTuneType = 0;
 
-void LogLine(const char* format, int a, int b = 0, int c = 0) {
+void DRAV_WriteToLogf(const char* format, int a, int b = 0, int c = 0) {
     char line[160];
     std::snprintf(line, sizeof line, format, a, b, c);
     DRAV_WriteToLog(line);
@@ -168,7 +168,7 @@ int QDGTP_Module::GetButton(const void* data, int* extra) {
     int trim = vals->trim;
     uint8_t switches = vals->switches;
     if (g_DRAV_DebugGetButtonFunction) {
-        LogLine("QDGTP_Module::GetButton -  Wheel = %d", trim);
+        DRAV_WriteToLogf("QDGTP_Module::GetButton -  Wheel = %d", trim);
         DRAV_LogControlState("QDGTP_Module::GetButton - BtnState", switches);
     }
     if (trim != 0 && FirstInReport(0)) {
@@ -197,7 +197,7 @@ void QDGTP_Module::Clear() {
 
 void QDGTP_Module::HandleInput(int control, int value) {
     if (g_DRAV_DebugHandleInputFunction)
-        LogLine("QDGTP_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
+        DRAV_WriteToLogf("QDGTP_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
     switch (control) {
     case CONTROL_LEVER:
     case CONTROL_ROCKER:
@@ -291,7 +291,7 @@ int QDGTP2_Module::GetButton(const void* data, int* extra) {
     int a = vals->enc[0], b = vals->enc[1], c = vals->enc[2];
     uint8_t switches = vals->switches;
     if (g_DRAV_DebugGetButtonFunction) {
-        LogLine("QDGTP2_Module::GetButton -  Wheel A = %d, Wheel B = %d, Wheel C = %d", a, b, c);
+        DRAV_WriteToLogf("QDGTP2_Module::GetButton -  Wheel A = %d, Wheel B = %d, Wheel C = %d", a, b, c);
         DRAV_LogControlState("QDGTP2_Module::GetButton - BtnState", switches);
     }
     if (a != 0 && FirstInReport(0)) {
@@ -335,7 +335,7 @@ void QDGTP2_Module::Clear() {
 
 void QDGTP2_Module::HandleInput(int control, int value) {
     if (g_DRAV_DebugHandleInputFunction)
-        LogLine("QDGTP2_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
+        DRAV_WriteToLogf("QDGTP2_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
     switch (control) {
     case CONTROL_LEVER:
     case CONTROL_ROCKER:

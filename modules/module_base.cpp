@@ -110,29 +110,3 @@ bool QD_Last_Input::Process(Handler handler, void* context) {
     }
     return handled;
 }
-
-void DRAV_InputThreadLogf(const char* format, ...) {
-    if (g_DRAV_DebugEnabled != 1) return;
-    char line[kDravLogLineSize];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    DRAV_WriteToLog(line);
-}
-
-void DRAV_InputThreadLogState(const char* label, uint16_t state) {
-    char bits[17];
-    for (int i = 0; i < 16; ++i)
-        bits[i] = ((state >> i) & 1) ? '1' : '0';
-    bits[16] = '\0';
-    DRAV_InputThreadLogf("%s = %s", label, bits);
-}
-
-void DRAV_InputThreadLogState64(const char* label, uint64_t state) {
-    char bits[33];
-    for (int i = 0; i < 32; ++i)
-        bits[i] = ((state >> (31 - i)) & 1) ? '1' : '0';
-    bits[32] = '\0';
-    DRAV_InputThreadLogf("%s = %s", label, bits);
-}

@@ -127,14 +127,6 @@ inline bool DRAV_DebugSetDisplay() {
     return g_DRAV_DebugSetDisplayFunction != 0;
 }
 
-// Log writers for GetButton, which runs on the device library's thread: they format into their
-// own buffer instead of the log's shared one that the main thread uses. Same line formats as
-// DRAV_WriteToLogf, DRAV_LogControlState (16 bits, bit 0 first) and DRAV_LogControlState64 (32
-// bits, bit 31 first).
-void DRAV_InputThreadLogf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void DRAV_InputThreadLogState(const char* label, uint16_t state);
-void DRAV_InputThreadLogState64(const char* label, uint64_t state);
-
 // ---- Change-only output helpers --------------------------------------------------------------
 
 // True when now differs from the kept copy; the copy then takes now (bounded, terminated).

@@ -108,7 +108,7 @@ void QDPBX_Module::SetDisplay() {
 
 int QDPBX_Module::GetButton(const void* data, int* value) {
     const unsigned char now = static_cast<const QDPBXControlVals*>(data)->switches;
-    if (DRAV_DebugGetButton()) DRAV_InputThreadLogState("QDPBX_Module::GetButton - BtnState", now);
+    if (DRAV_DebugGetButton()) DRAV_LogControlState("QDPBX_Module::GetButton - BtnState", now);
     return ScanBits(now, lastButtons, kButtons, value);
 }
 
@@ -217,8 +217,8 @@ void QDKNB_Module::SetDisplay() {
 int QDKNB_Module::GetButton(const void* data, int* value) {
     const auto* vals = static_cast<const QDKNBControlVals*>(data);
     if (DRAV_DebugGetButton())
-        DRAV_InputThreadLogf("QDKNB_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d",
-                             vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3]);
+        DRAV_WriteToLogf("QDKNB_Module::GetButton -  Dial A = %d, Dial B = %d, Dial C = %d, Dial D = %d",
+                         vals->enc[0], vals->enc[1], vals->enc[2], vals->enc[3]);
     // Encoders first; their counts are reset by the device library, so nothing is stored.
     for (int i = 0; i < kDials; ++i) {
         if (vals->enc[i] != 0 && FirstInReport(i)) {
@@ -226,7 +226,7 @@ int QDKNB_Module::GetButton(const void* data, int* value) {
             return kFirstDialControl + i;
         }
     }
-    if (DRAV_DebugGetButton()) DRAV_InputThreadLogState("QDKNB_Module::GetButton - BtnState", vals->switches);
+    if (DRAV_DebugGetButton()) DRAV_LogControlState("QDKNB_Module::GetButton - BtnState", vals->switches);
     return ScanBits(vals->switches, lastButtons, kButtons, value);
 }
 
@@ -403,8 +403,8 @@ int QDIOB_Module::GetInputButton(const void* data, int* value) {
     *value = 0;
     const uint64_t now = BankBits(static_cast<const QDIOBControlVals*>(data)->inputs);
     if (DRAV_DebugGetButton()) {
-        DRAV_InputThreadLogState64("QDIOB_Module::GetButton - PrevSwitchBank", lastInputs);
-        DRAV_InputThreadLogState64("QDIOB_Module::GetButton - BtnState", now);
+        DRAV_LogControlState64("QDIOB_Module::GetButton - PrevSwitchBank", lastInputs);
+        DRAV_LogControlState64("QDIOB_Module::GetButton - BtnState", now);
     }
     const uint64_t changed = now ^ lastInputs;
     if (changed == 0) return -1;
