@@ -72,9 +72,13 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
 
 bool SameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    return FileIdentity(a, &ia) && FileIdentity(b, &ib) &&
-           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-           ia.nFileIndexLow == ib.nFileIndexLow;
+    // Not the volume serial: wine gives each drive letter its own, and the build folder (Z:) and
+    // a root under C: are the same Unix file system. A hard link never spans volumes, so the
+    // file index with the size and write time names the file.
+    return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow && ia.nFileSizeHigh == ib.nFileSizeHigh &&
+           ia.nFileSizeLow == ib.nFileSizeLow &&
+           CompareFileTime(&ia.ftLastWriteTime, &ib.ftLastWriteTime) == 0;
 }
 
 bool IsCRuntime(const std::string& module) {

@@ -18,6 +18,17 @@ class HostWindows : public ::testing::Test {
     void TearDown() override { hostsim::Reset(); }
 };
 
+// A root on another drive letter than the build (wine's C: and Z: are one file system): made
+// again over its first link while that file is loaded, as a second test run does.
+TEST_F(HostWindows, RootOnAnotherDriveIsMadeAgainOverItsLink) {
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+    const std::string root = std::string(temp) + "drav-host-windows-second-run";
+    std::string error;
+    ASSERT_TRUE(hostsim::CreateRoot(root, &error)) << error;
+    EXPECT_TRUE(hostsim::CreateRoot(root, &error)) << error;
+}
+
 // The simulator on Windows names aircraft with backslashes: the name is the file's.
 TEST_F(HostWindows, AircraftNameIsTheLastPartOfAWindowsPath) {
     hostsim::SetAircraft("Z:\\tmp\\Aircraft\\B738\\B738.acf");
