@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "XPLMProcessing.h"
-#include "modules/avionics_util.h"
-#include "simlink/custom_datarefs.h"
 #include "core/log.h"
 #include "devlib/include/qddev.h"
+#include "modules/avionics_util.h"
 #include "simlink/avionic.h"
+#include "simlink/custom_datarefs.h"
 #include "simlink/value_lists.h"
 
 using namespace drav_modutil;
@@ -105,6 +105,7 @@ E_UnitType QDAlphaNumeric_Module::GetAvionicType() {
 }
 
 void QDAlphaNumeric_Module::AssignAvionic(E_UnitType function) {
+    MarkStale(); // a new value to read, whoever asked for it
     if (IsPageStep(function)) {
         if (DRAV_StepPage(functions, current, function == NEXT)) {
             AssignAvionic(functions[current]);
@@ -310,6 +311,7 @@ E_UnitType QDRSX_Module::GetAvionicType() {
 }
 
 void QDRSX_Module::AssignAvionic(E_UnitType function) {
+    MarkStale(); // a new value to read, whoever asked for it
     if (IsPageStep(function)) {
         // Page steps have no value of their own: binding one would relabel the shared COM1 dual
         // value that other units may be showing.

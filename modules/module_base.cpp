@@ -18,6 +18,7 @@ std::mutex& DRAV_InputStateMutex() {
 
 void QD_Abstract_Module::Register(unsigned short unit_index) {
     unit = unit_index;
+    MarkStale();
     Clear();
 }
 

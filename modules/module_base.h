@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "simlink/catalogue.h"
 #include "simlink/fly_subsystem.h"
+#include "simlink/sim_watch.h"
 
 class Avionic;
 
@@ -42,6 +43,13 @@ class QD_Abstract_Module {
     virtual E_UnitType GetFunction(char key) = 0;
 
     unsigned short unit = 0;
+
+    // What the last refresh read, and whether the unit must be refreshed whatever the watched
+    // values do (new, cleared, or its own state changed since): the refresh after an input
+    // redraws only the units for which either says so.
+    WatchSet watched;
+    bool stale = true;
+    void MarkStale() { stale = true; }
 
     // The input callback drains one report: every control that changed in it is reported.
     void BeginReport() {

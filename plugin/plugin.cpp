@@ -1,13 +1,13 @@
 // The plug-in's entry points, flight loops, menu, banner window and messages.
-#include "simlink/custom_datarefs.h"
-#include "ui/dialog_state.h"
 #include "core/globals.h"
 #include "core/log.h"
-#include "panel_switches.h"
 #include "core/profile.h"
 #include "core/settings.h"
-#include "unit_registry.h"
+#include "panel_switches.h"
+#include "simlink/custom_datarefs.h"
 #include "ui/config_dialog.h"
+#include "ui/dialog_state.h"
+#include "unit_registry.h"
 
 #include "XPLMDataAccess.h"
 #include "XPLMDisplay.h"
@@ -37,8 +37,9 @@ constexpr int kBannerHideAt = 6;
 float DoButtons_FlightLoopCallback(float, float, int, void*) {
     // A unit plugged in while flying works at once, with its settings.
     DRAV_RegisterArrivedUnits();
-    // Displays and lamps follow an input in the same frame.
-    if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+    // Displays and lamps follow an input in the same frame: every value shown is read again,
+    // and the units showing one that changed are redrawn.
+    if (DRAV_ProcessInput() > 0) of_RefreshChangedUnits();
     return -1.0f;
 }
 
@@ -128,7 +129,7 @@ void SetX737Support(int on) {
     of_RegisterUnitsOfType(kDeviceTypeAPX);
 }
 
-}  // namespace
+} // namespace
 
 DRAV_EXPORT int XPluginStart(char* out_name, char* out_signature, char* out_description) {
     int xplane_version = 0, xplm_version = 0;

@@ -360,7 +360,10 @@ DevlibBrightnessPort g_BrightnessPort;
 // Drains one queued event into its unit's module; the unit may have gone meanwhile.
 void HandleQueued(const QD_Last_Input::Entry& entry, void* context) {
     QD_Abstract_Module* module = nullptr;
-    if (of_get_Device(entry.type, entry.unit, &module) == 1) module->HandleInput(entry.button, entry.extra);
+    if (of_get_Device(entry.type, entry.unit, &module) == 1) {
+        module->HandleInput(entry.button, entry.extra);
+        module->MarkStale();
+    }
     ++*static_cast<int*>(context);
 }
 
@@ -628,14 +631,39 @@ void of_RegisterUnits() {
     }
 }
 
+namespace {
+
+// Refreshes one unit, noting what it reads.
+void RefreshRecorded(QD_Abstract_Module& m) {
+    WatchRecording recording(m.watched);
+    m.stale = false;
+    m.Refresh();
+}
+
+} // namespace
+
 void of_RefreshUnits() {
     DRAV_BeginPowerSnapshot();
-    ForEachModule([](QD_Abstract_Module& m) { m.Refresh(); });
+    // Every unit records what it reads afresh, so the table holds only what is shown now.
+    DRAV_WatchReset();
+    ForEachModule(RefreshRecorded);
+    DRAV_EndPowerSnapshot();
+}
+
+void of_RefreshChangedUnits() {
+    DRAV_BeginPowerSnapshot();
+    const WatchSet& changed = DRAV_WatchPoll();
+    ForEachModule([&changed](QD_Abstract_Module& m) {
+        if (m.stale || m.watched.always || m.watched.Intersects(changed)) RefreshRecorded(m);
+    });
     DRAV_EndPowerSnapshot();
 }
 
 void of_QDClear() {
-    ForEachModule([](QD_Abstract_Module& m) { m.Clear(); });
+    ForEachModule([](QD_Abstract_Module& m) {
+        m.Clear();
+        m.MarkStale();
+    });
 }
 
 void of_ResetTHQMaxima() {

@@ -17,8 +17,12 @@ void of_FindDevices();
 void of_RegisterUnits();
 // Re-registers every unit of one model (device type number).
 void of_RegisterUnitsOfType(int device_type);
-// Redraws every unit's displays and lamps (model order, unit by unit).
+// Redraws every unit's displays and lamps (model order, unit by unit), noting what each reads.
 void of_RefreshUnits();
+// The same for the units that read a value that changed since it was last read, that handled
+// an input or were (re)registered since their last refresh, or that depend on something not
+// watched: what the frame after an input runs.
+void of_RefreshChangedUnits();
 // Blanks every unit's displays and lamps.
 void of_QDClear();
 // Writes the device report to the log.

@@ -1,4 +1,5 @@
 #include "custom_datarefs.h"
+#include "sim_watch.h"
 
 #include "core/globals.h"
 #include "core/paths.h"
@@ -488,11 +489,27 @@ void DRAV_EndPowerSnapshot() {
     g_power_snapshot = PowerSnapshot{};
 }
 
+namespace {
+
+// The answer as the refresh after an input polls it: one watched yes/no instead of the
+// several values behind it.
+int PowerAnswer(int need_avionics_switch) {
+    return avionics_ok(need_avionics_switch != 0) ? 1 : 0;
+}
+
+} // namespace
+
 bool avionics_ok(bool need_avionics_switch) {
-    if (!g_power_snapshot.active) return ReadAvionicsPower(need_avionics_switch);
-    int& answer = g_power_snapshot.answer[need_avionics_switch ? 1 : 0];
-    if (answer < 0) answer = ReadAvionicsPower(need_avionics_switch) ? 1 : 0;
-    return answer == 1;
+    bool ok;
+    if (!g_power_snapshot.active) {
+        ok = ReadAvionicsPower(need_avionics_switch);
+    } else {
+        int& answer = g_power_snapshot.answer[need_avionics_switch ? 1 : 0];
+        if (answer < 0) answer = ReadAvionicsPower(need_avionics_switch) ? 1 : 0;
+        ok = answer == 1;
+    }
+    DRAV_NoteComputed(PowerAnswer, need_avionics_switch ? 1 : 0, ok ? 1 : 0);
+    return ok;
 }
 
 namespace {
