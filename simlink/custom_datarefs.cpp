@@ -504,9 +504,16 @@ bool avionics_ok(bool need_avionics_switch) {
     if (!g_power_snapshot.active) {
         ok = ReadAvionicsPower(need_avionics_switch);
     } else {
-        int& answer = g_power_snapshot.answer[need_avionics_switch ? 1 : 0];
-        if (answer < 0) answer = ReadAvionicsPower(need_avionics_switch) ? 1 : 0;
-        ok = answer == 1;
+        int* answer = g_power_snapshot.answer;
+        if (answer[need_avionics_switch ? 1 : 0] < 0) {
+            // Both answers at once: they differ only by the avionics switch, and the refresh
+            // after an input asks for both.
+            const bool bus = ReadAvionicsPower(false);
+            const PowerRefs& p = g_power;
+            answer[0] = bus ? 1 : 0;
+            answer[1] = bus && !(p.avionics_on && XPLMGetDatai(p.avionics_on) == 0) ? 1 : 0;
+        }
+        ok = answer[need_avionics_switch ? 1 : 0] == 1;
     }
     DRAV_NoteComputed(PowerAnswer, need_avionics_switch ? 1 : 0, ok ? 1 : 0);
     return ok;
