@@ -42,14 +42,15 @@ class QD_Abstract_Module {
     // The function bound to key, NADA for an unbound or unknown key.
     virtual E_UnitType GetFunction(char key) = 0;
 
-    unsigned short unit = 0;
-
     // What the last refresh read, and whether the unit must be refreshed whatever the watched
     // values do (new, cleared, or its own state changed since): the refresh after an input
-    // redraws only the units for which either says so.
-    WatchSet watched;
+    // redraws only the units for which either says so. First in the object: the input frame
+    // looks at these in every unit.
     bool stale = true;
+    WatchSet watched;
     void MarkStale() { stale = true; }
+
+    unsigned short unit = 0;
 
     // The input callback drains one report: every control that changed in it is reported.
     void BeginReport() {

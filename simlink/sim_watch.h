@@ -21,31 +21,36 @@ class WatchSet {
     static constexpr int kEntries = 512;
 
     void Clear() {
+        summary = 0;
         for (uint64_t& w : words)
             w = 0;
         always = false;
     }
-    void Add(int id) { words[id >> 6] |= uint64_t{1} << (id & 63); }
-    bool Has(int id) const { return (words[id >> 6] & (uint64_t{1} << (id & 63))) != 0; }
+    void Add(int id) {
+        summary |= uint64_t{1} << (id & 63);
+        words[id >> 6] |= uint64_t{1} << (id & 63);
+    }
     bool Intersects(const WatchSet& other) const {
+        // The summary answers most questions without the words (the input frame asks it of
+        // every unit).
+        if ((summary & other.summary) == 0) return false;
         uint64_t any = 0;
         for (int i = 0; i < kWords; ++i)
             any |= words[i] & other.words[i];
         return any != 0;
     }
-    bool Empty() const {
-        uint64_t any = 0;
-        for (uint64_t w : words)
-            any |= w;
-        return any == 0;
-    }
+    bool Empty() const { return summary == 0; }
 
+  private:
+    static constexpr int kWords = kEntries / 64;
+    uint64_t summary = 0; // bit (id % 64) of every id added
+
+  public:
     // The refresh read something no reader watches (time, another unit's state, a table that
     // was full): redraw after every input.
     bool always = false;
 
   private:
-    static constexpr int kWords = kEntries / 64;
     uint64_t words[kWords] = {};
 };
 
