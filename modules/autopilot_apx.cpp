@@ -7,6 +7,7 @@
 #include "core/sdk_binding.h"
 #include "devlib/include/qddev.h"
 #include "simlink/avionic.h"
+#include "simlink/sim_watch.h"
 
 using namespace drav_modutil;
 
@@ -219,16 +220,18 @@ void QDAPX_Module::SendBlanks() {
 }
 
 void QDAPX_Module::SetDisplay() {
-    if (APX_Disabled != APX_Disabled_Previous_Value) {
-        APX_Disabled_Previous_Value = APX_Disabled;
-        if (APX_Disabled == 0) {
+    // Another plug-in takes the panel and hands it back without any input reaching this unit.
+    const int disabled = DRAV_ReadWatched(APX_Disabled);
+    if (disabled != APX_Disabled_Previous_Value) {
+        APX_Disabled_Previous_Value = disabled;
+        if (disabled == 0) {
             // Another plug-in drove the panel meanwhile: what we sent before is gone.
             lastLamps = kLampsUnknown;
             for (char* text : lastTexts)
                 text[0] = '\0';
         }
     }
-    if (APX_Disabled != 0) return;
+    if (disabled != 0) return;
     if (!avionics_ok(true)) {
         SendBlanks();
         return;

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "XPLMProcessing.h"
 #include "core/log.h"
 #include "devlib/include/qddev.h"
 #include "modules/avionics_util.h"
 #include "simlink/avionic.h"
 #include "simlink/custom_datarefs.h"
+#include "simlink/sim_watch.h"
 #include "simlink/value_lists.h"
 
 using namespace drav_modutil;
@@ -95,8 +95,11 @@ bool DRAV_StepPage(const E_UnitType (&functions)[QD_Abstract_AvionicDevice::kPos
 
 Avionic* QDAlphaNumeric_Module::ShownValue() const {
     if (mode != MODE_LIST) return single;
-    if (list == nullptr || list->index < 0 || list->index >= kListItems) return nullptr;
-    return list->values[list->index];
+    if (list == nullptr) return nullptr;
+    // Every unit showing the list steps the same index.
+    const int index = DRAV_ReadWatched(list->index);
+    if (index < 0 || index >= kListItems) return nullptr;
+    return list->values[index];
 }
 
 E_UnitType QDAlphaNumeric_Module::GetAvionicType() {
@@ -323,7 +326,7 @@ void QDRSX_Module::AssignAvionic(E_UnitType function) {
     }
     left = nullptr;
     BindAvionic(&left, function);
-    pageShownAt = XPLMGetElapsedTime();
+    pageShownAt = DRAV_ReadElapsedTime();
     right = nullptr;
     const E_UnitType standby = StandbyOf(function);
     if (standby != NADA) BindAvionic(&right, standby);
@@ -441,7 +444,7 @@ void QDRSX_Module::SetDisplay() {
             if (Wide833(left, text, kRsxWidth)) {
                 // No room for letter and frequency together: the letter names the radio for a
                 // moment after a page change, then the frequency takes the whole display.
-                if (XPLMGetElapsedTime() - pageShownAt < kLetterSeconds)
+                if (DRAV_ReadElapsedTime() - pageShownAt < kLetterSeconds)
                     DRAV_JoinText(text, sizeof text, prefix, "");
                 else
                     DRAV_JoinText(text, sizeof text, "", left->text);

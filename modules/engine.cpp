@@ -3,6 +3,7 @@
 #include "devlib/include/qddev.h"
 #include "core/globals.h"
 #include "core/log.h"
+#include "simlink/sim_watch.h"
 
 #include <atomic>
 #include <cstdio>
@@ -20,12 +21,12 @@ constexpr float kDefaultFlapNullZone = 0.1f;
 
 int ReadInt(const char* name) {
     XPLMDataRef ref = XPLMFindDataRef(name);
-    return ref != nullptr ? XPLMGetDatai(ref) : 0;
+    return ref != nullptr ? DRAV_ReadInt(ref) : 0;
 }
 
 float ReadFloat(const char* name) {
     XPLMDataRef ref = XPLMFindDataRef(name);
-    return ref != nullptr ? XPLMGetDataf(ref) : 0.0f;
+    return ref != nullptr ? DRAV_ReadFloat(ref) : 0.0f;
 }
 
 bool InRange(E_UnitType f, E_UnitType first, E_UnitType last) {
@@ -145,7 +146,7 @@ void AxisController::WriteThrottle(float v, int switchOn) {
                                         hasBeta != 0, throttleMaxForward, throttleMaxReverse);
     if (propModeRef != nullptr) {
         int current = PROP_MODE_FEATHER;
-        XPLMGetDatavi(propModeRef, &current, engine, 1);
+        DRAV_ReadInts(propModeRef, &current, engine, 1);
         // A feathered propeller stays feathered whatever the lever does.
         if (current != PROP_MODE_FEATHER) XPLMSetDatavi(propModeRef, &s.mode, engine, 1);
     }

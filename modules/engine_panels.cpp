@@ -5,6 +5,7 @@
 #include "simlink/custom_datarefs.h"
 #include "core/log.h"
 #include "core/sdk_binding.h"
+#include "simlink/sim_watch.h"
 
 #include <cstdio>
 
@@ -247,7 +248,7 @@ void QDSSM_Module::StartEngine(int engine, int value) {
         // The engine needs fuel to catch: full rich on the starting engine.
         if (mixtureRef != nullptr) {
             float mixture[kEngines] = {};
-            XPLMGetDatavf(mixtureRef, mixture, 0, kEngines);
+            DRAV_ReadFloats(mixtureRef, mixture, 0, kEngines);
             mixture[engine] = 1.0f;
             XPLMSetDatavf(mixtureRef, mixture, 0, kEngines);
         }

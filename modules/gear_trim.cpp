@@ -2,6 +2,7 @@
 
 #include "devlib/include/qddev.h"
 #include "simlink/custom_datarefs.h"
+#include "simlink/sim_watch.h"
 #include "core/globals.h"
 #include "core/log.h"
 
@@ -133,12 +134,12 @@ void ReadGearLampInput(GearLampInput* in) {
         first = 52;
 
     in->ratio[0] = in->ratio[1] = in->ratio[2] = 0.0f;
-    if (r.deploy != nullptr) XPLMGetDatavf(r.deploy, in->ratio, first, 3);
+    if (r.deploy != nullptr) DRAV_ReadFloats(r.deploy, in->ratio, first, 3);
     for (int g = 0; g < 3; ++g)
-        in->failure[g] = r.failure[g] != nullptr ? XPLMGetDatai(r.failure[g]) : 0;
-    in->onGround = r.onGround != nullptr && XPLMGetDatai(r.onGround) != 0;
-    in->handleDown = r.handle != nullptr && XPLMGetDatai(r.handle) != 0;
-    in->retractable = r.retract != nullptr && XPLMGetDatai(r.retract) != 0;
+        in->failure[g] = r.failure[g] != nullptr ? DRAV_ReadInt(r.failure[g]) : 0;
+    in->onGround = r.onGround != nullptr && DRAV_ReadInt(r.onGround) != 0;
+    in->handleDown = r.handle != nullptr && DRAV_ReadInt(r.handle) != 0;
+    in->retractable = r.retract != nullptr && DRAV_ReadInt(r.retract) != 0;
 }
 
 // ---- QD-GTP --------------------------------------------------------------------------------------
@@ -279,7 +280,8 @@ void QDGTP2_Module::Register(unsigned short unit_index) {
 }
 
 void QDGTP2_Module::SetDisplay() {
-    uint8_t lamps = CurrentLamps(g_QDGTP2LandingLightsReverseFix ? kQDGTP2LampBitsSwapped : kQDGTP2LampBits);
+    uint8_t lamps = CurrentLamps(DRAV_ReadWatched(g_QDGTP2LandingLightsReverseFix) ? kQDGTP2LampBitsSwapped
+                                                                                   : kQDGTP2LampBits);
     if (lamps == lastLamps) return;
     QDGTP2_SetIndicators(unit, lamps);
     lastLamps = lamps;

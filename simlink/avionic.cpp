@@ -1,6 +1,7 @@
 #include "simlink/avionic.h"
 
 #include "core/globals.h"
+#include "simlink/sim_watch.h"
 
 #include <cmath>
 #include <cstdio>
@@ -176,7 +177,7 @@ Avionic* Avionic::Register(const char* label_text, EDisplayType format, E_UnitTy
 
 float Avionic::InternalGet() const {
     if (!dataRef) return 0.0f;
-    return isFloat ? XPLMGetDataf(dataRef) : static_cast<float>(XPLMGetDatai(dataRef));
+    return isFloat ? DRAV_ReadFloat(dataRef) : static_cast<float>(DRAV_ReadInt(dataRef));
 }
 
 void Avionic::InternalSet(float v) {
@@ -197,7 +198,7 @@ void Avionic::GetFly() {
         int variant = 0;
         if (displayType == EDisplayType::DISP_SPEED) variant = ModeSwitchOn() ? 1 : 0;
         if (displayType == EDisplayType::DISP_BARO)
-            variant = gIsMetricPressure && XPLMGetDatai(gIsMetricPressure) != 0 ? 1 : 0;
+            variant = gIsMetricPressure && DRAV_ReadInt(gIsMetricPressure) != 0 ? 1 : 0;
         // The text may have been set by other means (FlipFlop, tuning): then it is formatted too.
         if (formatted.valid && formatted.format == displayType && raw == formatted.raw &&
             variant == formatted.variant && std::memcmp(text, formatted.text, sizeof text) == 0)
@@ -272,6 +273,8 @@ void Avionic::FormatText(float v, int variant) {
             snprintf(text, sizeof text, " %2.2f", static_cast<double>(v));
         break;
     case EDisplayType::DISP_BRIGHTNESS: {
+        // Until DRAV sets a level, the units' own one is shown, and that changes at the units.
+        if (!g_brightness_set) DRAV_RefreshAlways();
         for (const int hw : kBrightnessReadOrder) {
             if (g_brightness_set) break;
             if (g_brightness_port->UnitCount(hw) < 1) continue;
@@ -281,7 +284,7 @@ void Avionic::FormatText(float v, int variant) {
             break;
         }
         out.Put("  "); // "  %2d"
-        out.Int(ii_brightlevel, 2, ' ');
+        out.Int(DRAV_ReadWatched(ii_brightlevel), 2, ' ');
         break;
     }
     default:

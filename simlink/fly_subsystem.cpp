@@ -1,6 +1,7 @@
 #include "fly_subsystem.h"
 
 #include "XPLMUtilities.h"
+#include "sim_watch.h"
 
 namespace {
 
@@ -91,17 +92,17 @@ int DATAREF_SWITCH::GetSim() {
     float value = 0.0f;
     switch (dataType) {
     case TYPE_INT:
-        value = static_cast<float>(XPLMGetDatai(dataRef));
+        value = static_cast<float>(DRAV_ReadInt(dataRef));
         break;
     case TYPE_FLOAT:
-        value = XPLMGetDataf(dataRef);
+        value = DRAV_ReadFloat(dataRef);
         break;
     case TYPE_INT_ARRAY:
-        if (arrayCount > 0) XPLMGetDatavi(dataRef, intBuffer, arrayOffset, arrayCount);
+        if (arrayCount > 0) DRAV_ReadInts(dataRef, intBuffer, arrayOffset, arrayCount);
         value = static_cast<float>(intBuffer[0]);
         break;
     case TYPE_FLOAT_ARRAY:
-        if (arrayCount > 0) XPLMGetDatavf(dataRef, floatBuffer, arrayOffset, arrayCount);
+        if (arrayCount > 0) DRAV_ReadFloats(dataRef, floatBuffer, arrayOffset, arrayCount);
         value = floatBuffer[0];
         break;
     default:
@@ -251,6 +252,8 @@ float Fly_subsystem::GetFloatArrayValue(int i) const {
 }
 
 void Fly_subsystem::GetTargetState() {
+    // Another unit's page changes with that unit's inputs, which no reader sees.
+    DRAV_RefreshAlways();
     AvionicsUnit* unit = FindTargetUnit(targetKind, targetUnit);
     if (unit == nullptr) return;
     const E_UnitType shown = unit->GetAvionicType();

@@ -5,6 +5,8 @@ Reads every #include "..." of the plug-in's folders and fails, naming file and l
 runs against the order core -> simlink -> modules -> ui -> plugin (each floor may include the
 floors below it and itself), when the device library includes any of them, or when two files
 of a folder call each other in a circle (a.cpp includes b.h while b.cpp includes a.h).
+It also fails on a raw simulator read in modules/ or simlink/ outside the files allowed one:
+a unit's refresh reads through the watch readers, or the frame after an input skips it wrongly.
 With --doc FILE it also checks that every path the page names in `backticks` exists.
 
 Usage: check_layers.py [--root DIR] [--doc ARCHITECTURE.md]
@@ -21,6 +23,12 @@ FLOORS = {"core": 0, "simlink": 1, "modules": 2, "ui": 3, "plugin": 4}
 DEVLIB_FROM_FLOOR = FLOORS["modules"]
 SOURCE_ENDINGS = (".h", ".hpp", ".cpp", ".c")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+# Simulator reads that bypass the watch readers; the files that may make them: the readers
+# themselves, and the plug-in's own dataref callbacks and power check (read back through the
+# dataref or the computed entry).
+RAW_READ = re.compile(r"\b(XPLMGetData(?:i|f|d|vi|vf|b)|XPLMGetElapsedTime)\s*\(")
+RAW_READ_FOLDERS = ("modules", "simlink")
+RAW_READ_ALLOWED = {"simlink/sim_watch.cpp", "simlink/custom_datarefs.cpp"}
 
 
 def sdk_headers(root):
@@ -109,6 +117,22 @@ def check_includes(root):
     return problems
 
 
+def check_raw_reads(root):
+    problems = []
+    for folder in RAW_READ_FOLDERS:
+        for path in sources(root, folder):
+            rel = os.path.relpath(path, root).replace(os.sep, "/")
+            if rel in RAW_READ_ALLOWED:
+                continue
+            with open(path, encoding="utf-8", errors="replace") as f:
+                for number, line in enumerate(f, 1):
+                    m = RAW_READ.search(line.split("//", 1)[0])
+                    if m:
+                        problems.append(f"{rel}:{number}: raw {m.group(1)} call: read through the watch "
+                                        f"readers (simlink/sim_watch.h)")
+    return problems
+
+
 def check_doc(root, doc):
     problems = []
     with open(os.path.join(root, doc), encoding="utf-8") as f:
@@ -128,7 +152,7 @@ def main():
     parser.add_argument("--doc", action="append", default=[])
     args = parser.parse_args()
     root = os.path.abspath(args.root)
-    problems = check_includes(root)
+    problems = check_includes(root) + check_raw_reads(root)
     for doc in args.doc:
         problems += check_doc(root, doc)
     for p in problems:

@@ -69,6 +69,22 @@ class CheckLayers(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertIn("core/alpha.cpp: calls core/beta.cpp and is called by it", out)
 
+    def test_raw_simulator_read_outside_the_readers(self):
+        for rel, call in (("modules/panels.cpp", "XPLMGetDatai(ref)"),
+                          ("modules/avionics.cpp", "XPLMGetElapsedTime()"),
+                          ("simlink/avionic.cpp", "XPLMGetDatavf(ref, out, 0, 3)")):
+            with self.subTest(rel=rel):
+                line = self.plant(rel, f"static int planted() {{ return (int){call}; }}\n")
+                code, out = run_check(self.root)
+                self.assertEqual(code, 1)
+                self.assertIn(f"{rel}:{line}: raw {call.split('(')[0]} call", out)
+
+    def test_raw_reads_allowed_in_the_readers_and_comments(self):
+        self.plant("simlink/custom_datarefs.cpp", "static int planted(XPLMDataRef r) { return XPLMGetDatai(r); }\n")
+        self.plant("modules/panels.cpp", "// XPLMGetDatai(ref) is not called here\n")
+        self.plant("ui/popup_menu.cpp", "static float planted() { return XPLMGetElapsedTime(); }\n")
+        self.assertEqual(run_check(self.root), (0, "floors in order\n"))
+
     def test_page_naming_a_missing_file(self):
         self.plant("ARCHITECTURE.md", "The log lives in `core/log.cpp`; the clock in `core/clock.cpp`.\n")
         code, out = run_check(self.root, "--doc", "ARCHITECTURE.md")

@@ -15,6 +15,7 @@
 #include "modules/panels.h"
 #include "core/globals.h"
 #include "plugin/unit_registry.h"
+#include "simlink/custom_datarefs.h"
 #include "testbed.h"
 
 namespace {
@@ -136,6 +137,50 @@ TEST_F(RegistryTest, InputCallbackQueuesOneEventPerChangeAndDropsUnknownUnits) {
     const int before = hostsim::GetInt("sim/cockpit/electrical/beacon_lights_on");
     EXPECT_EQ(DRAV_ProcessInput(), 1);
     EXPECT_NE(hostsim::GetInt("sim/cockpit/electrical/beacon_lights_on"), before);
+}
+
+TEST_F(RegistryTest, InputFrameRedrawsTheUnitsShowingAChangedValueAndNoOthers) {
+    constexpr const char* kBeacon = "sim/cockpit/electrical/beacon_lights_on";
+    constexpr const char* kTaxi = "sim/cockpit/electrical/taxi_light_on";
+    for (int i = 0; i < 3; ++i)
+        bed->plug(QDHW_PBX);
+    WriteIni("[QDPBX_1]\nFunction1=BEACON_LTS\n[QDPBX_2]\nFunction1=BEACON_LTS\n"
+             "[QDPBX_3]\nFunction1=TAXI_LTS\n");
+    Start();
+    QDPBX_Module* pbx[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        RegisterQDModule(QDHW_PBX, i);
+        ASSERT_EQ(of_get_QDPBX(i, &pbx[i]), 1);
+    }
+    DRAV_ProcessInput(); // whatever the units themselves reported while opening
+    // The power datarefs were found in an earlier test's simulator.
+    DRAV_ResetAvionicsPowerRefs();
+    hostsim::SetInt(kBeacon, 0);
+    hostsim::SetInt(kTaxi, 0);
+    hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
+    of_RefreshUnits();
+    ASSERT_EQ(pbx[1]->lastLamps, 0);
+    // A lamp byte no refresh would leave: a unit redrawn in the input frame loses it.
+    pbx[1]->lastLamps = 0x80;
+    pbx[2]->lastLamps = 0x80;
+
+    QDPBXControlVals press{0x01};
+    ASSERT_TRUE(InputCallback(QDHW_PBX, 0, &press));
+    ASSERT_EQ(DRAV_ProcessInput(), 1);
+    ASSERT_EQ(hostsim::GetInt(kBeacon), 1);
+    of_RefreshChangedUnits();
+    EXPECT_EQ(pbx[0]->lastLamps, 0x01) << "the unit that handled the input";
+    EXPECT_EQ(pbx[1]->lastLamps, 0x01) << "another unit showing the beacon it switched";
+    EXPECT_EQ(pbx[2]->lastLamps, 0x80) << "the taxi light did not change: not redrawn";
+
+    // A value changed elsewhere (another plug-in, the simulator) is seen in the next input frame.
+    hostsim::SetInt(kTaxi, 1);
+    QDPBXControlVals release{0x00};
+    ASSERT_TRUE(InputCallback(QDHW_PBX, 0, &release));
+    ASSERT_EQ(DRAV_ProcessInput(), 1);
+    of_RefreshChangedUnits();
+    EXPECT_EQ(pbx[2]->lastLamps, 0x01);
+    EXPECT_EQ(pbx[1]->lastLamps, 0x01);
 }
 
 TEST_F(RegistryTest, QueueHoldsAtMost128PendingInputs) {
