@@ -251,12 +251,26 @@ float Fly_subsystem::GetFloatArrayValue(int i) const {
     return switches[0].floatBuffer[i];
 }
 
+namespace {
+
+// What a target unit shows (-1: no such unit), as the refresh after an input polls it: kind and
+// unit index in one argument.
+int TargetShown(int target) {
+    AvionicsUnit* unit = FindTargetUnit(target >> 16, target & 0xffff);
+    return unit != nullptr ? static_cast<int>(unit->GetAvionicType()) : -1;
+}
+
+} // namespace
+
 void Fly_subsystem::GetTargetState() {
-    // Another unit's page changes with that unit's inputs, which no reader sees.
-    DRAV_RefreshAlways();
-    AvionicsUnit* unit = FindTargetUnit(targetKind, targetUnit);
-    if (unit == nullptr) return;
-    const E_UnitType shown = unit->GetAvionicType();
+    if (targetKind < TARGET_QDAVX || targetKind > TARGET_QDRSX || targetUnit < 0 || targetUnit > 0xffff)
+        return;
+    // Another unit's page changes with that unit's inputs: watched as a value of its own.
+    const int target = (targetKind << 16) | targetUnit;
+    const int shownValue = TargetShown(target);
+    DRAV_NoteComputed(TargetShown, target, shownValue);
+    if (shownValue < 0) return;
+    const auto shown = static_cast<E_UnitType>(shownValue);
     // A radio toggle lights while the unit shows radio 2, whatever the model: the avionics
     // pages never hold the toggle function itself.
     if (targetFunction == NAV1_NAV2_TOGGLE || targetFunction == COM1_COM2_TOGGLE)

@@ -28,7 +28,10 @@ class WatchedReads : public ::testing::Test {
         APX_Disabled = 0;
         DRAV_WatchReset();
     }
-    void TearDown() override { APX_Disabled = 0; }
+    void TearDown() override {
+        APX_Disabled = 0;
+        DRAV_SetAvionicsUnitLookup(nullptr);
+    }
 
     // As the registry refreshes a unit.
     static void Record(QD_Abstract_Module& m) {
@@ -84,13 +87,28 @@ TEST_F(WatchedReads, GearLampsFollowTheGearHandle) {
     EXPECT_TRUE(Redrawn(gear, DRAV_WatchPoll()));
 }
 
-TEST_F(WatchedReads, StateNoDatarefCarriesIsWatchedOrRedrawnAlways) {
+// An avionics unit whose page the test turns.
+struct PagedUnit : AvionicsUnit {
+    E_UnitType shown = COM1_DUAL;
+    E_UnitType GetAvionicType() override { return shown; }
+    void AssignAvionic(E_UnitType function) override { shown = function; }
+    void SetDisplay() override {}
+};
+PagedUnit g_avx;
+
+TEST_F(WatchedReads, StateNoDatarefCarriesIsWatched) {
     // A lamp showing another unit's page changes with that unit's inputs.
+    DRAV_SetAvionicsUnitLookup([](int kind, int unit) -> AvionicsUnit* {
+        return kind == TARGET_QDAVX && unit == 0 ? &g_avx : nullptr;
+    });
     QDPBX_Module panel;
     panel.Register(0);
     panel.AssignFunction('1', COM1_DUAL, 0, TARGET_QDAVX);
     Record(panel);
-    EXPECT_TRUE(panel.watched.always);
+    EXPECT_FALSE(panel.watched.always);
+    EXPECT_FALSE(Redrawn(panel, DRAV_WatchPoll()));
+    g_avx.shown = NAV1_DUAL;
+    EXPECT_TRUE(Redrawn(panel, DRAV_WatchPoll()));
 
     QDPBX_Module plain;
     plain.Register(1);
