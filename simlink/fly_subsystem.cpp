@@ -256,17 +256,16 @@ namespace {
 // What a target unit shows (-1: no such unit), as the refresh after an input polls it: kind and
 // unit index in one argument.
 int TargetShown(int target) {
-    AvionicsUnit* unit = FindTargetUnit(target >> 16, target & 0xffff);
+    AvionicsUnit* unit = FindTargetUnit(target >> 8, target & 0xff);
     return unit != nullptr ? static_cast<int>(unit->GetAvionicType()) : -1;
 }
 
 } // namespace
 
 void Fly_subsystem::GetTargetState() {
-    if (targetKind < TARGET_QDAVX || targetKind > TARGET_QDRSX || targetUnit < 0 || targetUnit > 0xffff)
-        return;
+    if (targetKind < TARGET_QDAVX || targetKind > TARGET_QDRSX || targetUnit < 0 || targetUnit > 0xff) return;
     // Another unit's page changes with that unit's inputs: watched as a value of its own.
-    const int target = (targetKind << 16) | targetUnit;
+    const int target = (targetKind << 8) | targetUnit;
     const int shownValue = TargetShown(target);
     DRAV_NoteComputed(TargetShown, target, shownValue);
     if (shownValue < 0) return;

@@ -22,15 +22,15 @@ constexpr int kArraySlots = 64;
 constexpr int kHashSlots = 2 * WatchSet::kEntries; // a power of two, at most half full
 
 // One watched value: what to read and the value last read. Arrays keep theirs in a slot of
-// arrayValues. Kept small: the poll after every input walks these in order.
+// arrayValues. Sixteen bytes: the poll after every input walks these in order.
 struct Entry {
     const void* source; // dataref handle, variable address or function
-    int32_t arg;        // array offset or the function's argument
+    int16_t arg;        // array offset or the function's argument
     uint8_t kind;
     uint8_t count;  // array elements
-    int16_t slot;   // array slot, -1 for a single value
-    uint32_t value; // single value's bits
+    uint32_t value; // a single value's bits; an array's slot
 };
+static_assert(sizeof(Entry) == 16);
 
 struct Table {
     Entry entries[WatchSet::kEntries];
@@ -54,16 +54,16 @@ uint32_t Bits(int i) {
     return static_cast<uint32_t>(i);
 }
 
-size_t HashOf(const void* source, int32_t arg, uint8_t kind, uint8_t count) {
+size_t HashOf(const void* source, int16_t arg, uint8_t kind, uint8_t count) {
     uint64_t h = reinterpret_cast<uintptr_t>(source);
-    h ^= (static_cast<uint64_t>(static_cast<uint32_t>(arg)) << 16) ^ (uint64_t{kind} << 8) ^ count;
+    h ^= (static_cast<uint64_t>(static_cast<uint16_t>(arg)) << 16) ^ (uint64_t{kind} << 8) ^ count;
     h *= 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(h >> 40) & (kHashSlots - 1);
 }
 
 // The entry for this value, added when new (*added set); -1 when the table (or the array pool)
 // is full.
-int Find(const void* source, int32_t arg, uint8_t kind, uint8_t count, bool* added) {
+int Find(const void* source, int16_t arg, uint8_t kind, uint8_t count, bool* added) {
     *added = false;
     for (size_t i = HashOf(source, arg, kind, count);; i = (i + 1) & (kHashSlots - 1)) {
         const int id = g_table.hash[i] - 1;
@@ -72,7 +72,7 @@ int Find(const void* source, int32_t arg, uint8_t kind, uint8_t count, bool* add
             if (g_table.count == WatchSet::kEntries || (array && g_table.arrays == kArraySlots)) return -1;
             const int next = g_table.count++;
             g_table.entries[next] =
-                Entry{source, arg, kind, count, static_cast<int16_t>(array ? g_table.arrays++ : -1), 0};
+                Entry{source, arg, kind, count, array ? static_cast<uint32_t>(g_table.arrays++) : 0u};
             g_table.hash[i] = static_cast<uint16_t>(next + 1);
             *added = true;
             return next;
@@ -85,10 +85,11 @@ int Find(const void* source, int32_t arg, uint8_t kind, uint8_t count, bool* add
 // Notes a single value for the unit being recorded. An entry already known keeps the value it
 // holds (last polled, or first read in this pass): should this read differ, the next poll finds
 // the change for every unit that reads the value, not only for this one.
-void Note(const void* source, int32_t arg, uint8_t kind, uint32_t value) {
+void Note(const void* source, int arg, uint8_t kind, uint32_t value) {
     if (g_recording == nullptr || source == nullptr) return;
     bool added = false;
-    const int id = Find(source, arg, kind, 1, &added);
+    const int id =
+        arg == static_cast<int16_t>(arg) ? Find(source, static_cast<int16_t>(arg), kind, 1, &added) : -1;
     if (id < 0) {
         g_recording->always = true;
         return;
@@ -100,14 +101,15 @@ void Note(const void* source, int32_t arg, uint8_t kind, uint32_t value) {
 template <class T> void NoteArray(const void* source, int offset, uint8_t kind, const T* values, int count) {
     if (g_recording == nullptr || source == nullptr || count <= 0) return;
     bool added = false;
-    const int id =
-        count <= kMaxWatchedArray ? Find(source, offset, kind, static_cast<uint8_t>(count), &added) : -1;
+    const int id = count <= kMaxWatchedArray && offset == static_cast<int16_t>(offset)
+                       ? Find(source, static_cast<int16_t>(offset), kind, static_cast<uint8_t>(count), &added)
+                       : -1;
     if (id < 0) {
         g_recording->always = true;
         return;
     }
     if (added)
-        std::memcpy(g_table.arrayValues[g_table.entries[id].slot], values,
+        std::memcpy(g_table.arrayValues[g_table.entries[id].value], values,
                     sizeof(T) * static_cast<size_t>(count));
     g_recording->Add(id);
 }
@@ -130,7 +132,7 @@ bool ReadAgain(Entry& e) {
             XPLMGetDatavi(ref, reinterpret_cast<int*>(values), e.arg, e.count);
         else
             XPLMGetDatavf(ref, reinterpret_cast<float*>(values), e.arg, e.count);
-        uint32_t* kept = g_table.arrayValues[e.slot];
+        uint32_t* kept = g_table.arrayValues[e.value];
         const size_t bytes = sizeof(uint32_t) * e.count;
         if (std::memcmp(kept, values, bytes) == 0) return false;
         std::memcpy(kept, values, bytes);

@@ -58,8 +58,8 @@ class WatchSet {
 
 int DRAV_ReadInt(XPLMDataRef ref);
 float DRAV_ReadFloat(XPLMDataRef ref);
-// count elements from offset into out (count at most 16 is watched; longer reads mark the
-// reader to be redrawn always); returns what XPLMGetDatavi/vf return.
+// count elements from offset into out; returns what XPLMGetDatavi/vf return. Slices of at most
+// 16 elements starting below 32768 are watched; others mark the reader to be redrawn always.
 int DRAV_ReadInts(XPLMDataRef ref, int* out, int offset, int count);
 int DRAV_ReadFloats(XPLMDataRef ref, float* out, int offset, int count);
 // A plug-in variable a refresh shows; atomics are read relaxed.
@@ -67,7 +67,8 @@ int DRAV_ReadWatched(const int& value);
 int DRAV_ReadWatched(const std::atomic<int>& value);
 float DRAV_ReadWatched(const float& value);
 // A value computed from several others (a yes/no such as "the avionics have power"): fn(arg)
-// is called again by the poll. The caller passes what it computed now.
+// is called again by the poll. The caller passes what it computed now. arg fits 16 bits (else
+// the reader is redrawn always).
 using WatchedFunction = int (*)(int arg);
 void DRAV_NoteComputed(WatchedFunction fn, int arg, int value);
 // Elapsed simulator time; whoever shows something depending on it is redrawn after every input.

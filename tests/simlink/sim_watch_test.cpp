@@ -160,6 +160,13 @@ TEST_F(SimWatchTest, AFullTableOrALongArrayMakesTheReaderAlwaysRefreshed) {
         DRAV_ReadFloats(mixture, m, 0, 17);
     }
     EXPECT_TRUE(array.always);
+    WatchSet far;
+    {
+        WatchRecording r(far);
+        float m[1] = {};
+        DRAV_ReadFloats(mixture, m, 40000, 1); // beyond what an entry holds
+    }
+    EXPECT_TRUE(far.always);
 }
 
 } // namespace
