@@ -124,6 +124,10 @@ bool Serve(const Fields& f) {
             events.push_back(log[i].name);
         }
         Ok(std::move(events));
+    } else if (cmd == "log") {
+        const std::string log = hostsim::DebugLog();
+        const size_t first = static_cast<size_t>(std::max(std::atoll(arg(1).c_str()), 0LL));
+        Ok({first < log.size() ? log.substr(first) : std::string()});
     } else if (cmd == "quit") {
         if (hostsim::IsPluginLoaded()) hostsim::UnloadPlugin();
         hostsim::Reset();
