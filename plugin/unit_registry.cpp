@@ -3,7 +3,9 @@
 // fixed ring, refreshed and cleared from the flight loops.
 #include "unit_registry.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +32,8 @@
 #include "modules/gear_trim.h"
 #include "ui/config_dialog.h"
 
+#include "XPLMUtilities.h"
+
 QD_Last_Input g_QD_Last_Input;
 
 namespace {
@@ -43,6 +47,12 @@ const char* const kDeviceININames[QDDEV_TYPE_LIMIT] = {
 
 constexpr int kValueSize = 128;
 constexpr int kSectionSize = 32;
+// Room for a copy of the largest module (the refresh check).
+constexpr size_t kCheckCopyBytes =
+    std::max({sizeof(QDAVX_Module), sizeof(QDAVY_Module), sizeof(QDRSX_Module), sizeof(QDPBX_Module),
+              sizeof(QDTGX_Module), sizeof(QDKNB_Module), sizeof(QDANP_Module), sizeof(QDIOB_Module),
+              sizeof(QDGTP_Module), sizeof(QDGTP2_Module), sizeof(QDAPC_Module), sizeof(QDAPX_Module),
+              sizeof(QDNDC_Module), sizeof(QDTHQ_Module), sizeof(QDECP_Module), sizeof(QDSSM_Module)});
 
 // ---- Module lists --------------------------------------------------------------------------------
 
@@ -56,15 +66,20 @@ class ModuleListBase {
     virtual QD_Abstract_Module* At(int index) = 0;
     // Sizes the list to count, keeping the modules (and their state) of surviving units.
     virtual void Resize(int count) = 0;
+    // Bytes of one module object, for the refresh check's copy.
+    virtual size_t ModuleBytes() const = 0;
 
   protected:
     ~ModuleListBase() = default;
 };
 
 template <class Module> class ModuleList final : public ModuleListBase {
+    static_assert(sizeof(Module) <= kCheckCopyBytes);
+
   public:
     int Size() const override { return static_cast<int>(items.size()); }
     QD_Abstract_Module* At(int index) override { return Get(index); }
+    size_t ModuleBytes() const override { return sizeof(Module); }
     Module* Get(int index) {
         return (index >= 0 && index < static_cast<int>(items.size())) ? &items[static_cast<size_t>(index)]
                                                                       : nullptr;
@@ -367,14 +382,18 @@ void HandleQueued(const QD_Last_Input::Entry& entry, void* context) {
     ++*static_cast<int*>(context);
 }
 
-// Models in type order, for refresh, clear and the device report.
-template <class Fn> void ForEachModule(Fn fn) {
+// Models in type order, for refresh, clear and the device report: fn(type, index, list).
+template <class Fn> void ForEachUnit(Fn fn) {
     for (int type = 1; type < QDDEV_TYPE_LIMIT; ++type) {
         ModuleListBase* list = ListOf(type);
         if (list == nullptr) continue;
         for (int i = 0; i < list->Size(); ++i)
-            fn(*list->At(i));
+            fn(type, i, *list);
     }
+}
+
+template <class Fn> void ForEachModule(Fn fn) {
+    ForEachUnit([&fn](int, int index, ModuleListBase& list) { fn(*list.At(index)); });
 }
 
 } // namespace
@@ -640,7 +659,54 @@ void RefreshRecorded(QD_Abstract_Module& m) {
     m.Refresh();
 }
 
+// The refresh check (DRAV_CHECK_REFRESH=1): the frame after an input also refreshes every unit it
+// skipped, and a unit that this changes was skipped wrongly. A refresh of a unit that is up to
+// date changes nothing in it, not even what it notes as read.
+bool g_CheckRefresh = false;
+int g_CheckMisses = 0;
+constexpr int kCheckLinesLogged = 50; // a unit missed at every input would flood the log
+alignas(std::max_align_t) unsigned char g_CheckCopy[kCheckCopyBytes];
+
+void CheckLine(const char* line) {
+    DRAV_WriteToLog(line);
+    char host[kDravLogLineSize + 8];
+    std::snprintf(host, sizeof host, "DRAV: %s\n", line);
+    XPLMDebugString(host);
+}
+
+void CheckSkipped(int type, int index, ModuleListBase& list) {
+    QD_Abstract_Module& m = *list.At(index);
+    const size_t bytes = list.ModuleBytes();
+    bool changed = false;
+    {
+        // The input thread writes the previous control states: they must hold still meanwhile.
+        std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
+        std::memcpy(g_CheckCopy, static_cast<const void*>(&m), bytes);
+        RefreshRecorded(m);
+        changed = std::memcmp(g_CheckCopy, static_cast<const void*>(&m), bytes) != 0;
+    }
+    if (!changed) return;
+    ++g_CheckMisses;
+    if (g_CheckMisses > kCheckLinesLogged) return;
+    char line[kDravLogLineSize];
+    std::snprintf(line, sizeof line,
+                  "Refresh check: %s unit %d was skipped after an input but its refresh changed it",
+                  QDHWType2Text(static_cast<tagQDDevHWType>(type)), index + 1);
+    CheckLine(line);
+    if (g_CheckMisses == kCheckLinesLogged) CheckLine("Refresh check: further misses are counted, not logged");
+}
+
 } // namespace
+
+void DRAV_SetRefreshCheck(bool on) {
+    g_CheckRefresh = on;
+    g_CheckMisses = 0;
+    if (on) CheckLine("the refresh after an input is checked against a full refresh");
+}
+
+int DRAV_RefreshCheckMisses() {
+    return g_CheckMisses;
+}
 
 void of_RefreshUnits() {
     DRAV_BeginPowerSnapshot();
@@ -653,8 +719,13 @@ void of_RefreshUnits() {
 void of_RefreshChangedUnits() {
     DRAV_BeginPowerSnapshot();
     const WatchSet& changed = DRAV_WatchPoll();
-    ForEachModule([&changed](QD_Abstract_Module& m) {
-        if (m.stale || m.watched.always || m.watched.Intersects(changed)) RefreshRecorded(m);
+    const bool check = g_CheckRefresh;
+    ForEachUnit([&changed, check](int type, int index, ModuleListBase& list) {
+        QD_Abstract_Module& m = *list.At(index);
+        if (m.stale || m.watched.always || m.watched.Intersects(changed))
+            RefreshRecorded(m);
+        else if (check)
+            CheckSkipped(type, index, list);
     });
     DRAV_EndPowerSnapshot();
 }
@@ -759,6 +830,8 @@ void DRAV_RegisterArrivedUnits() {
 // ---- Device library start and stop ------------------------------------------------------------------
 
 void DRAV_DeviceLibraryInit() {
+    const char* check = std::getenv("DRAV_CHECK_REFRESH");
+    DRAV_SetRefreshCheck(check != nullptr && std::strcmp(check, "1") == 0);
     QDDev_Init(nullptr);
     DRAV_SetBrightnessPort(&g_BrightnessPort);
     DRAV_SetAvionicsUnitLookup(FindAvionicsUnit);

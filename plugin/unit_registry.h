@@ -23,6 +23,11 @@ void of_RefreshUnits();
 // an input or were (re)registered since their last refresh, or that depend on something not
 // watched: what the frame after an input runs.
 void of_RefreshChangedUnits();
+// The refresh check: the frame after an input also refreshes the units it skipped and logs a
+// "Refresh check:" line for each that this changed. Read from DRAV_CHECK_REFRESH=1 at enable.
+void DRAV_SetRefreshCheck(bool on);
+// Units found changed since the check was set.
+int DRAV_RefreshCheckMisses();
 // Blanks every unit's displays and lamps.
 void of_QDClear();
 // Writes the device report to the log.

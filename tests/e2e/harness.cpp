@@ -18,6 +18,8 @@ namespace e2e {
 
 void DravTest::SetUp() {
     if (!qdtest::Testbed::Available()) GTEST_SKIP() << "needs the umockdev preload";
+    // The plug-in checks every refresh after an input against a full one (TearDown reads its log).
+    ::setenv("DRAV_CHECK_REFRESH", "1", 0);
     hostsim::Reset();
     char tmpl[] = "/tmp/drav_e2e_XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
@@ -28,6 +30,11 @@ void DravTest::SetUp() {
 }
 
 void DravTest::TearDown() {
+    const std::string log = hostsim::DebugLog();
+    for (size_t miss = log.find("Refresh check:"); miss != std::string::npos;
+         miss = log.find("Refresh check:", miss + 1))
+        ADD_FAILURE() << "the refresh after an input skipped a unit that was not up to date: "
+                      << log.substr(miss, log.find('\n', miss) - miss);
     hostsim::UnloadPlugin();
     testbed_.reset();
     hostsim::Reset();

@@ -32,6 +32,7 @@ class RegistryTest : public ::testing::Test {
         bed = std::make_unique<qdtest::Testbed>();
     }
     void TearDown() override {
+        DRAV_SetRefreshCheck(false);
         QDDev_Terminate();
         of_FindDevices(); // every list back to the (now empty) slot counts
         bed.reset();
@@ -221,6 +222,54 @@ TEST_F(RegistryTest, LookupsFromTheInputThreadSurviveListResizing) {
     stop = true;
     input.join();
     DRAV_ProcessInput();
+}
+
+// The check refreshes the units the frame after an input skipped: a skipped unit that was not up
+// to date is found and logged, one that was changes nothing. Staleness is made behind the
+// module's back, where no watched value can show it.
+TEST_F(RegistryTest, RefreshCheckFindsAUnitSkippedWhileNotUpToDate) {
+    bed->plug(QDHW_PBX);
+    bed->plug(QDHW_TGX);
+    WriteIni("[QDPBX_1]\nFunction1=NAV_LTS\n[QDTGX_1]\nFunction1=BEACON_LTS\n");
+    Start();
+    of_RegisterUnits();
+    of_RefreshUnits();
+    DRAV_ProcessInput(); // whatever the units reported while opening
+    of_RefreshUnits();
+    QDTGX_Module* tgx = nullptr;
+    ASSERT_EQ(of_get_QDTGX(0, &tgx), 1);
+    const unsigned char shown = tgx->lastLamps;
+    QDPBXControlVals vals{0x00};
+    auto input = [&vals] {
+        vals.switches ^= 0x01;
+        ASSERT_TRUE(InputCallback(QDHW_PBX, 0, &vals));
+        ASSERT_EQ(DRAV_ProcessInput(), 1);
+        of_RefreshChangedUnits();
+    };
+
+    // Off: the skipped unit keeps what it was told behind its back.
+    tgx->lastLamps = static_cast<unsigned char>(shown ^ 0x80);
+    input();
+    EXPECT_EQ(tgx->lastLamps, shown ^ 0x80);
+    EXPECT_EQ(DRAV_RefreshCheckMisses(), 0);
+
+    DRAV_SetRefreshCheck(true);
+    hostsim::ClearDebugLog();
+    input();
+    EXPECT_EQ(DRAV_RefreshCheckMisses(), 1);
+    EXPECT_EQ(tgx->lastLamps, shown); // refreshed after all
+    EXPECT_NE(hostsim::DebugLog().find(
+                  "DRAV: Refresh check: QDTGX unit 1 was skipped after an input but its refresh changed it\n"),
+              std::string::npos)
+        << hostsim::DebugLog();
+
+    // Up to date: the check's own refresh leaves the unit, and what it noted as read, as it was.
+    hostsim::ClearDebugLog();
+    input();
+    input();
+    EXPECT_EQ(DRAV_RefreshCheckMisses(), 1);
+    EXPECT_FALSE(tgx->stale);
+    EXPECT_EQ(hostsim::DebugLog().find("Refresh check:"), std::string::npos) << hostsim::DebugLog();
 }
 
 } // namespace

@@ -36,6 +36,9 @@ protected:
         dir_ = root_ / "Resources" / "plugins" / "DRAV";
     }
     void TearDown() override {
+        const std::string log = hostsim::DebugLog();
+        const size_t miss = log.find("Refresh check:");
+        if (miss != std::string::npos) ADD_FAILURE() << log.substr(miss, log.find('\n', miss) - miss);
         hostsim::Reset();
         RemoveContents(root_);
         std::error_code ec;

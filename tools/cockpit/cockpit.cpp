@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -90,11 +91,13 @@ Result Cockpit::Run(const Scenario& scenario) {
     for (const Step& step : scenario.steps) {
         OUT("%s:%d: %s\n", scenario_path_.c_str(), step.line, step.source.c_str());
         result = Execute(step);
+        if (result == kPassed) result = CheckRefreshLog(step);
         if (result != kPassed) break;
     }
     if (result == kPassed) {
         Settle(0.2);
         PrintChanges();
+        if (!scenario.steps.empty()) result = CheckRefreshLog(scenario.steps.back());
     }
     OUT("---- panel at the end ----\n");
     PrintPanel();
@@ -166,6 +169,10 @@ bool Cockpit::SetUp(const Scenario& scenario) {
     for (const UnitRef& ref : units)
         PlugNew(ref);
 
+    // The plug-in checks that the refresh after an input skips only units that are up to date
+    // (unless the caller said otherwise); a child inherits the setting.
+    ::setenv("DRAV_CHECK_REFRESH", "1", 0);
+    log_cursor_ = 0;
     if (options_.sim_server.empty()) {
         sim_ = MakeInProcessSim();
     } else {
@@ -208,6 +215,10 @@ bool Cockpit::SetUp(const Scenario& scenario) {
     std::string name, description;
     sim_->Identity(&name, &description);
     OUT("[%7.2f s] loaded %s: %s\n", sim_->Now(), name.c_str(), description.c_str());
+    const char* check = std::getenv("DRAV_CHECK_REFRESH");
+    if (check != nullptr && std::strcmp(check, "1") == 0 &&
+        sim_->LogSince(0).find("refresh after an input is checked") == std::string::npos)
+        OUT("warning: the plug-in did not turn its refresh check on\n");
     // The first refresh, half a second after enabling, registers every unit.
     sim_->RunSeconds(0.6);
     Settle(0.3);
@@ -284,6 +295,18 @@ Result Cockpit::Fail(const Step& step, const std::string& why) {
 
 Result Cockpit::SimBroken(const Step& step) {
     const Result failed = Fail(step, sim_->Broken());
+    WritePictures("failed-line" + std::to_string(step.line));
+    return failed;
+}
+
+Result Cockpit::CheckRefreshLog(const Step& step) {
+    const std::string log = sim_->LogSince(log_cursor_);
+    log_cursor_ += log.size();
+    const size_t at = log.find("Refresh check:");
+    if (at == std::string::npos) return kPassed;
+    const size_t end = log.find('\n', at);
+    const Result failed =
+        Fail(step, "the plug-in logged \"" + log.substr(at, end == std::string::npos ? end : end - at) + "\"");
     WritePictures("failed-line" + std::to_string(step.line));
     return failed;
 }

@@ -77,6 +77,9 @@ class Cockpit {
     Result Fail(const Step& step, const std::string& why);
     Result ScenarioError(const Step& step, const std::string& why);
     Result SimBroken(const Step& step); // the simulator side died or stopped answering
+    // Fails the step when the plug-in logged a "Refresh check:" line since the last step: the
+    // refresh after an input skipped a unit that was not up to date.
+    Result CheckRefreshLog(const Step& step);
 
     Plugged* Find(const UnitRef& ref);
     Plugged& PlugNew(const UnitRef& ref);
@@ -111,6 +114,7 @@ class Cockpit {
     std::map<std::string, std::string> values_; // dataref values printed last
     size_t commands_printed_ = 0;
     size_t command_cursor_ = 0; // "expect command" looks from here on
+    size_t log_cursor_ = 0;     // the simulator's log was read up to here
     int sender_ = 0;            // the fake plug-in that sends add-on messages
     int expectations_ = 0;
     int shows_ = 0;

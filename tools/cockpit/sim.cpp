@@ -75,6 +75,10 @@ class InProcessSim : public Sim {
         log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(std::min(first, log.size())));
         return log;
     }
+    std::string LogSince(size_t first) override {
+        const std::string log = hostsim::DebugLog();
+        return first < log.size() ? log.substr(first) : std::string();
+    }
 };
 
 class RemoteSim : public Sim {
@@ -228,6 +232,11 @@ class RemoteSim : public Sim {
             events.push_back(std::move(e));
         }
         return events;
+    }
+    std::string LogSince(size_t first) override {
+        std::vector<std::string> answer;
+        if (!Call({"log", std::to_string(first)}, &answer) || answer.empty()) return {};
+        return answer[0];
     }
 
     std::string Broken() const override { return broken_; }

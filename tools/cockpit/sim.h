@@ -47,6 +47,8 @@ class Sim {
 
     // The commands, key strokes and buttons issued, from the first-th on.
     virtual std::vector<hostsim::CommandEvent> CommandsSince(size_t first) = 0;
+    // The simulator's log (every XPLMDebugString text) from byte `first` on.
+    virtual std::string LogSince(size_t first) = 0;
 
     // Why the simulator side stopped working (it ended or stopped answering); empty while it
     // works. Once broken, every call returns at once with an empty result.

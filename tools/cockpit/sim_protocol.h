@@ -22,6 +22,7 @@
 //   set-int NAME V, set-float NAME V, set-double NAME V, set-string NAME TEXT,
 //   set-ints NAME OFFSET V..., set-floats NAME OFFSET V...                            -> ok 0|1
 //   commands FIRST           commands issued from the FIRST on    -> ok (KIND NUMBER TIME NAME)...
+//   log FIRST                the simulator's log from byte FIRST on                   -> ok TEXT
 //   quit                     unload the plug-in and end                               -> ok
 //
 // Answers start with the mark "@sim " and then "ok" or "err" and their fields. Every other line

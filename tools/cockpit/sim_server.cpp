@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "XPLMUtilities.h"
 #include "hostsim.h"
 #include "sim_protocol.h"
 
@@ -124,6 +125,10 @@ bool Serve(const Fields& f) {
             events.push_back(log[i].name);
         }
         Ok(std::move(events));
+    } else if (cmd == "log") {
+        const std::string log = hostsim::DebugLog();
+        const size_t first = static_cast<size_t>(std::max(std::atoll(arg(1).c_str()), 0LL));
+        Ok({first < log.size() ? log.substr(first) : std::string()});
     } else if (cmd == "quit") {
         if (hostsim::IsPluginLoaded()) hostsim::UnloadPlugin();
         hostsim::Reset();
@@ -137,8 +142,9 @@ bool Serve(const Fields& f) {
 
 } // namespace
 
-// For the cockpit's own tests, DRAV_SIM_FAULT = "WORD crashes|hangs": at the first request that
-// starts with WORD the server crashes, or stops answering (and ends a while later).
+// For the cockpit's own tests, DRAV_SIM_FAULT = "WORD crashes|hangs|logs": at the first request
+// that starts with WORD the server crashes, stops answering (and ends a while later), or writes
+// a refresh check's line to the simulator's log as the plug-in would.
 void InjectFault(const std::string& request) {
     static const char* fault = std::getenv("DRAV_SIM_FAULT");
     if (fault == nullptr) return;
@@ -146,6 +152,11 @@ void InjectFault(const std::string& request) {
     const size_t space = spec.find(' ');
     if (space == std::string::npos || request != spec.substr(0, space)) return;
     if (spec.substr(space + 1) == "crashes") std::abort();
+    if (spec.substr(space + 1) == "logs") {
+        XPLMDebugString("DRAV: Refresh check: QDRSX unit 1 was skipped after an input but its refresh changed it\n");
+        fault = nullptr;
+        return;
+    }
     std::this_thread::sleep_for(std::chrono::seconds(30));
     std::exit(0);
 }
