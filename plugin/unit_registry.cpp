@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +74,9 @@ class ModuleListBase {
     ~ModuleListBase() = default;
 };
 
+// False once any module list was resized: the roster below points at the old modules.
+bool g_RosterValid = false;
+
 template <class Module> class ModuleList final : public ModuleListBase {
     static_assert(sizeof(Module) <= kCheckCopyBytes);
 
@@ -97,6 +101,7 @@ template <class Module> class ModuleList final : public ModuleListBase {
                 next[i] = items[i];
             items.swap(next);
         }
+        g_RosterValid = false; // the modules moved
         // The old array is freed here, outside the lock.
     }
 
@@ -693,7 +698,8 @@ void CheckSkipped(int type, int index, ModuleListBase& list) {
                   "Refresh check: %s unit %d was skipped after an input but its refresh changed it",
                   QDHWType2Text(static_cast<tagQDDevHWType>(type)), index + 1);
     CheckLine(line);
-    if (g_CheckMisses == kCheckLinesLogged) CheckLine("Refresh check: further misses are counted, not logged");
+    if (g_CheckMisses == kCheckLinesLogged)
+        CheckLine("Refresh check: further misses are counted, not logged");
 }
 
 } // namespace
@@ -716,17 +722,45 @@ void of_RefreshUnits() {
     DRAV_EndPowerSnapshot();
 }
 
+namespace {
+
+// Every unit in refresh order, for the frame after an input: a short array of pointers instead
+// of a walk over every model's list. Rebuilt after a list was resized.
+struct RosterEntry {
+    QD_Abstract_Module* module;
+    ModuleListBase* list;
+    int16_t type;
+    int16_t index;
+};
+constexpr int kRosterCapacity = 640; // more than every model's slots together
+RosterEntry g_Roster[kRosterCapacity];
+int g_RosterSize = 0;
+
+void BuildRoster() {
+    g_RosterSize = 0;
+    ForEachUnit([](int type, int index, ModuleListBase& list) {
+        if (g_RosterSize < kRosterCapacity)
+            g_Roster[g_RosterSize++] =
+                RosterEntry{list.At(index), &list, static_cast<int16_t>(type), static_cast<int16_t>(index)};
+    });
+    g_RosterValid = true;
+}
+
+} // namespace
+
 void of_RefreshChangedUnits() {
     DRAV_BeginPowerSnapshot();
     const WatchSet& changed = DRAV_WatchPoll();
+    if (!g_RosterValid) BuildRoster();
     const bool check = g_CheckRefresh;
-    ForEachUnit([&changed, check](int type, int index, ModuleListBase& list) {
-        QD_Abstract_Module& m = *list.At(index);
+    for (int i = 0; i < g_RosterSize; ++i) {
+        const RosterEntry& e = g_Roster[i];
+        QD_Abstract_Module& m = *e.module;
         if (m.stale || m.watched.always || m.watched.Intersects(changed))
             RefreshRecorded(m);
         else if (check)
-            CheckSkipped(type, index, list);
-    });
+            CheckSkipped(e.type, e.index, *e.list);
+    }
     DRAV_EndPowerSnapshot();
 }
 
