@@ -693,7 +693,8 @@ void CheckSkipped(int type, int index, ModuleListBase& list) {
                   "Refresh check: %s unit %d was skipped after an input but its refresh changed it",
                   QDHWType2Text(static_cast<tagQDDevHWType>(type)), index + 1);
     CheckLine(line);
-    if (g_CheckMisses == kCheckLinesLogged) CheckLine("Refresh check: further misses are counted, not logged");
+    if (g_CheckMisses == kCheckLinesLogged)
+        CheckLine("Refresh check: further misses are counted, not logged");
 }
 
 } // namespace
