@@ -258,9 +258,10 @@ TEST_F(RegistryTest, RefreshCheckFindsAUnitSkippedWhileNotUpToDate) {
     input();
     EXPECT_EQ(DRAV_RefreshCheckMisses(), 1);
     EXPECT_EQ(tgx->lastLamps, shown); // refreshed after all
-    EXPECT_NE(hostsim::DebugLog().find(
-                  "DRAV: Refresh check: QDTGX unit 1 was skipped after an input but its refresh changed it\n"),
-              std::string::npos)
+    EXPECT_NE(
+        hostsim::DebugLog().find(
+            "DRAV: Refresh check: QDTGX unit 1 was skipped after an input but its refresh changed it\n"),
+        std::string::npos)
         << hostsim::DebugLog();
 
     // Up to date: the check's own refresh leaves the unit, and what it noted as read, as it was.

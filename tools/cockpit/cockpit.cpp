@@ -304,9 +304,8 @@ Result Cockpit::CheckRefreshLog(const Step& step) {
     log_cursor_ += log.size();
     const size_t at = log.find("Refresh check:");
     if (at == std::string::npos) return kPassed;
-    const size_t end = log.find('\n', at);
     const Result failed =
-        Fail(step, "the plug-in logged \"" + log.substr(at, end == std::string::npos ? end : end - at) + "\"");
+        Fail(step, "the plug-in logged \"" + log.substr(at, log.find('\n', at) - at) + "\"");
     WritePictures("failed-line" + std::to_string(step.line));
     return failed;
 }
