@@ -10,7 +10,8 @@
 //   SettingsCheck           one check of the watch thread (off the simulator's thread): a stat of
 //                           DRAV.INI, the aircraft's own profile and the shipped profile in use.
 //   InputFrame/0, /1        the input flight loop of a frame that handles one knob step: the
-//                           value is tuned and all sixteen units refreshed; /1 with the caches
+//                           value is tuned, every watched value read again and the units showing
+//                           one that changed refreshed, as the plug-in does; /1 with the caches
 //                           emptied before every pass as the simulator's own frame leaves them.
 //                           CPU time of the simulator's thread; target under 5 us.
 //   RefreshIdleCold         RefreshIdle with the caches emptied before every pass (the
@@ -82,7 +83,7 @@ struct World {
     // Lets everything the units reported or were sent settle.
     void Drain() {
         for (int i = 0; i < 50; ++i) {
-            if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+            if (DRAV_ProcessInput() > 0) of_RefreshChangedUnits();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
@@ -176,7 +177,7 @@ void InputFrame(benchmark::State& state) {
         g_QD_Last_Input.SetQueue(QDHW_RSX, 0, kRsxFineKnob, step);
         step = -step;
         state.ResumeTiming();
-        if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+        if (DRAV_ProcessInput() > 0) of_RefreshChangedUnits();
     }
     w.Drain();
     state.counters["units"] = 16;
@@ -234,7 +235,7 @@ void InputToDataref(benchmark::State& state) {
         int passes = 0;
         while (hostsim::GetInt(beacon) == before && passes < 1000) {
             ++passes;
-            if (DRAV_ProcessInput() > 0) of_RefreshUnits();
+            if (DRAV_ProcessInput() > 0) of_RefreshChangedUnits();
         }
         const auto done = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(done - start).count());
