@@ -119,9 +119,9 @@ float GetCourse(void* ref) {
     const int i = IndexOf(ref);
     if (i < 0 || i >= kCourseCount) return 0.0f;
     const CourseSource& c = g_courses[i];
-    if (c.magnetic_ref) return XPLMGetDataf(c.magnetic_ref);
-    float d = c.true_ref ? XPLMGetDataf(c.true_ref) : 0.0f;
-    if (c.add_variation && gMagVar) d += XPLMGetDataf(gMagVar);
+    if (c.magnetic_ref) return DRAV_ReadFloat(c.magnetic_ref);
+    float d = c.true_ref ? DRAV_ReadFloat(c.true_ref) : 0.0f;
+    if (c.add_variation && gMagVar) d += DRAV_ReadFloat(gMagVar);
     return WrapDegrees(d);
 }
 
@@ -267,9 +267,9 @@ int GetAPModeData(void* ref) {
     const int i = IndexOf(ref);
     if (i < 0 || i >= kModeCount) return 0;
     const ModeRow& m = g_modes[i];
-    if (gOttoMode) return (XPLMGetDatai(gOttoMode) & m.bits) ? 1 : 0;
+    if (gOttoMode) return (DRAV_ReadInt(gOttoMode) & m.bits) ? 1 : 0;
     if (!m.fallback_ref) return 0;
-    return XPLMGetDatai(m.fallback_ref) == m.fallback_on ? 1 : 0;
+    return DRAV_ReadInt(m.fallback_ref) == m.fallback_on ? 1 : 0;
 }
 
 void SetAPModeData(void* ref, int value) {
@@ -291,7 +291,7 @@ void SetAPModeData(void* ref, int value) {
 int GetAPStateData(void* ref) {
     const int i = IndexOf(ref);
     if (!gOttoMode || i < 0 || i >= kStateCount) return 0;
-    return (XPLMGetDatai(gOttoMode) & (1 << i)) ? 1 : 0;
+    return (DRAV_ReadInt(gOttoMode) & (1 << i)) ? 1 : 0;
 }
 
 void SetAPStateData(void* ref, int value) {
@@ -305,7 +305,7 @@ void SetAPStateData(void* ref, int value) {
 }
 
 int GetAltKnob(void*) {
-    return gAltKnobValue;
+    return DRAV_ReadWatched(gAltKnobValue);
 }
 void SetAltKnob(void*, int value) {
     gAltKnobValue = value;
@@ -328,7 +328,7 @@ void FindKnotsMachRefs() {
 
 int GetKnotsMachMode(void*) {
     FindKnotsMachRefs();
-    return g_is_mach ? XPLMGetDatai(g_is_mach) : 0;
+    return g_is_mach ? DRAV_ReadInt(g_is_mach) : 0;
 }
 
 void SetKnotsMachMode(void*, int) {
@@ -412,6 +412,7 @@ void SetupDRAVDataRefs() {
         if (r) XPLMUnregisterDataAccessor(r);
         r = nullptr;
     }
+    DRAV_ForgetWatchThrough();
 
     gOttoMode = XPLMFindDataRef("sim/cockpit/autopilot/autopilot_state");
     gMagVar = XPLMFindDataRef("sim/flightmodel/position/magnetic_variation");
@@ -432,9 +433,14 @@ void SetupDRAVDataRefs() {
     for (int i = 0; i < kStateCount; ++i)
         g_own[n++] = RegisterInt(kStateNames[i], GetAPStateData, SetAPStateData, RefOf(i));
     g_own[n++] = RegisterInt(kAltKnobName, GetAltKnob, SetAltKnob, nullptr);
+    // Their getters read through the watch readers: a lamp bound to one of these is redrawn
+    // when what the getter read changes.
+    for (XPLMDataRef r : g_own)
+        DRAV_WatchThrough(r);
 }
 
 void DRAV_UnregisterCustomDatarefs() {
+    DRAV_ForgetWatchThrough();
     for (XPLMDataRef& r : g_own) {
         if (r) XPLMUnregisterDataAccessor(r);
         r = nullptr;

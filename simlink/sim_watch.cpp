@@ -44,6 +44,23 @@ struct Table {
 Table g_table;
 WatchSet* g_recording = nullptr;
 
+// The see-through datarefs, an open-addressed set (a read is looked up in it while recording).
+constexpr int kThroughSlots = 128;
+const void* g_through[kThroughSlots];
+int g_throughCount = 0;
+
+size_t ThroughSlot(const void* ref) {
+    return static_cast<size_t>((reinterpret_cast<uintptr_t>(ref) * 0x9E3779B97F4A7C15ull) >> 57);
+}
+
+bool IsThrough(const void* ref) {
+    if (g_throughCount == 0) return false;
+    for (size_t i = ThroughSlot(ref);; i = (i + 1) & (kThroughSlots - 1)) {
+        if (g_through[i] == nullptr) return false;
+        if (g_through[i] == ref) return true;
+    }
+}
+
 uint32_t Bits(float f) {
     uint32_t u;
     std::memcpy(&u, &f, sizeof u);
@@ -87,6 +104,7 @@ int Find(const void* source, int16_t arg, uint8_t kind, uint8_t count, bool* add
 // the change for every unit that reads the value, not only for this one.
 void Note(const void* source, int arg, uint8_t kind, uint32_t value) {
     if (g_recording == nullptr || source == nullptr) return;
+    if ((kind == KIND_INT || kind == KIND_FLOAT) && IsThrough(source)) return;
     bool added = false;
     const int id =
         arg == static_cast<int16_t>(arg) ? Find(source, static_cast<int16_t>(arg), kind, 1, &added) : -1;
@@ -204,6 +222,22 @@ float DRAV_ReadWatched(const float& value) {
 
 void DRAV_NoteComputed(WatchedFunction fn, int arg, int value) {
     Note(reinterpret_cast<const void*>(fn), arg, KIND_COMPUTED, Bits(value));
+}
+
+void DRAV_WatchThrough(XPLMDataRef ref) {
+    // Half full at most, so that a probe always ends at a free slot.
+    if (ref == nullptr || g_throughCount >= kThroughSlots / 2 || IsThrough(ref)) return;
+    size_t i = ThroughSlot(ref);
+    while (g_through[i] != nullptr)
+        i = (i + 1) & (kThroughSlots - 1);
+    g_through[i] = ref;
+    ++g_throughCount;
+}
+
+void DRAV_ForgetWatchThrough() {
+    for (const void*& slot : g_through)
+        slot = nullptr;
+    g_throughCount = 0;
 }
 
 float DRAV_ReadElapsedTime() {

@@ -71,6 +71,11 @@ float DRAV_ReadWatched(const float& value);
 // the reader is redrawn always).
 using WatchedFunction = int (*)(int arg);
 void DRAV_NoteComputed(WatchedFunction fn, int arg, int value);
+// The plug-in's own datarefs whose getters read everything through the readers: reading one
+// notes what its getter read instead of the dataref itself, so the poll reads those inputs once
+// however many lamps show values made from them. At most 64; forgotten all together.
+void DRAV_WatchThrough(XPLMDataRef ref);
+void DRAV_ForgetWatchThrough();
 // Elapsed simulator time; whoever shows something depending on it is redrawn after every input.
 float DRAV_ReadElapsedTime();
 // The unit being refreshed depends on something no reader sees (another unit's state).

@@ -110,6 +110,41 @@ TEST_F(SimWatchTest, PlugInVariablesComputedValuesAndTime) {
     EXPECT_TRUE(timed.always);
 }
 
+TEST_F(SimWatchTest, ASeeThroughDatarefNotesWhatItsGetterReads) {
+    // Two of the plug-in's own datarefs made from the battery: one entry, the battery.
+    static XPLMDataRef s_battery = battery;
+    const auto getter = [](void* refcon) { return DRAV_ReadInt(s_battery) + (refcon != nullptr ? 10 : 0); };
+    XPLMDataRef a = XPLMRegisterDataAccessor("test/watch/through_a", xplmType_Int, 0, getter, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr);
+    XPLMDataRef b = XPLMRegisterDataAccessor("test/watch/through_b", xplmType_Int, 0, getter, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, this, nullptr);
+    ASSERT_NE(a, nullptr);
+    DRAV_WatchThrough(a);
+    DRAV_WatchThrough(b);
+    WatchSet set;
+    {
+        WatchRecording r(set);
+        EXPECT_EQ(DRAV_ReadInt(a), 0);
+        EXPECT_EQ(DRAV_ReadInt(b), 10);
+    }
+    EXPECT_EQ(DRAV_WatchCount(), 1);
+    hostsim::SetInt(kBattery, 1);
+    EXPECT_TRUE(set.Intersects(DRAV_WatchPoll()));
+
+    // Forgotten, such a dataref is watched as any other.
+    DRAV_ForgetWatchThrough();
+    DRAV_WatchReset();
+    {
+        WatchRecording r(set);
+        DRAV_ReadInt(a);
+    }
+    EXPECT_EQ(DRAV_WatchCount(), 2);
+    XPLMUnregisterDataAccessor(a);
+    XPLMUnregisterDataAccessor(b);
+}
+
 TEST_F(SimWatchTest, NothingIsNotedOutsideARecordingOrUnderAPause) {
     DRAV_ReadInt(battery);
     WatchSet set;
