@@ -4,16 +4,20 @@
 // is one such call, and its "Time" is that CPU time (mean; median_us and p90_us beside it).
 // The program restarts itself under the umockdev preload when started without it.
 //
-//   InputFrame/<kB>   the input loop of a frame that handles one detent of the radio stack's fine
+//   InputFrame/kB:<kB>/idle:<0|1>
+//                     the input loop of a frame that handles one detent of the radio stack's fine
 //                     knob, turned on the emulated unit: the value is tuned and every unit follows
-//                     in the same call. Target under 5 us.
+//                     in the same call. Target under 5 us. Before the frame the simulator's thread
+//                     waits half a millisecond for the device thread: busy (idle:0, as the
+//                     simulator's thread is between frames) or asleep (idle:1, the core may idle
+//                     and its caches go cold: the worst case).
 //   RefreshIdle/<kB>  the refresh loop's half-second pass when nothing changed. Target under
 //                     10 us. "input_empty_us" is the input loop of the frames without input.
 //
 // Between two frames the simulator does its own work on the same thread, and its data pushes
 // ours out of the caches. That work is modelled as <kB> kilobytes of the simulator's own data,
 // the same every frame, read and written once per frame: 0 (nothing: only the wait for the
-// device thread, when other processes may run), 1024 (this machine's L2 per core), 8192 (a
+// device thread), 1024 (this machine's L2 per core), 8192 (a
 // quarter of the shared L3) and 32768 (all of it, as a full cache flush). Reading the thread's CPU
 // clock is a system call: what one pair of reads takes ("timer_us", their median) is taken off
 // every figure. That pair is timed warm; "empty_loop_median_us" is the stand-in's raw figure for
@@ -153,9 +157,24 @@ void Report(benchmark::State& state, std::vector<double> samples, const char* pr
     state.counters[p + "p90_us"] = samples[samples.size() * 9 / 10] * 1e6;
 }
 
+// Half a millisecond for the device library's thread to take the report. The simulator's thread
+// does not sleep between its frames: it keeps the core busy (idle = false). Sleeping instead lets
+// the core idle, and an idle core may lose what its caches held (idle = true).
+void WaitForDevice(bool idle) {
+    constexpr auto kWait = std::chrono::microseconds(500);
+    if (idle) {
+        std::this_thread::sleep_for(kWait);
+        return;
+    }
+    const auto until = std::chrono::steady_clock::now() + kWait;
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+
 void InputFrame(benchmark::State& state) {
     World& w = TheWorld();
     const int kb = static_cast<int>(state.range(0));
+    const bool idle = state.range(1) != 0;
     const double timer = TimerPairSeconds();
     std::vector<double> samples, empty;
     int step = 1;
@@ -168,7 +187,7 @@ void InputFrame(benchmark::State& state) {
         double cpu = -1.0;
         for (int tries = 0; tries < 500 && cpu < 0; ++tries) {
             // The device library's thread takes the report meanwhile.
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            WaitForDevice(idle);
             SimulatorWork(kb);
             hostsim::RunFrames(1);
             if (hostsim::GetInt(kCom1Standby) != before) cpu = World::CallThisFrame(w.inputLoop);
@@ -185,10 +204,8 @@ void InputFrame(benchmark::State& state) {
     state.counters["timer_us"] = timer * 1e6;
 }
 BENCHMARK(InputFrame)
-    ->Arg(0)
-    ->Arg(1024)
-    ->Arg(8192)
-    ->Arg(32768)
+    ->ArgsProduct({{0, 1024, 8192, 32768}, {0, 1}})
+    ->ArgNames({"kB", "idle"})
     ->Iterations(1000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
