@@ -4,6 +4,8 @@
 #include "paths.h"
 #include "platform.h"
 
+#include "XPLMUtilities.h"
+
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -15,7 +17,7 @@ namespace {
 // library's thread, which must not call into the simulator.
 char g_LogPath[1024];
 std::atomic<bool> g_LogPathKnown{false};
-}  // namespace
+} // namespace
 
 void DRAV_CacheLogPath() {
     g_LogPathKnown.store(false);
@@ -57,16 +59,30 @@ void DRAV_WriteToLogf(const char* format, ...) {
     DRAV_WriteToLog(message);
 }
 
+void DRAV_Reportf(const char* format, ...) {
+    char line[kDravLogLineSize];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    DRAV_WriteToLog(line);
+    char host[kDravLogLineSize + 8];
+    snprintf(host, sizeof host, "DRAV: %s\n", line);
+    XPLMDebugString(host);
+}
+
 void DRAV_LogControlState(const char* label, uint16_t state) {
     char bits[17];
-    for (int i = 0; i < 16; ++i) bits[i] = (state >> i) & 1 ? '1' : '0';
+    for (int i = 0; i < 16; ++i)
+        bits[i] = (state >> i) & 1 ? '1' : '0';
     bits[16] = '\0';
     DRAV_WriteToLogf("%s = %s", label, bits);
 }
 
 void DRAV_LogControlState64(const char* label, uint64_t state) {
     char bits[33];
-    for (int i = 0; i < 32; ++i) bits[i] = (state >> (31 - i)) & 1 ? '1' : '0';
+    for (int i = 0; i < 32; ++i)
+        bits[i] = (state >> (31 - i)) & 1 ? '1' : '0';
     bits[32] = '\0';
     DRAV_WriteToLogf("%s = %s", label, bits);
 }

@@ -19,6 +19,10 @@ void DRAV_WriteToLog(const char* message);
 // printf-style convenience; safe on any thread (formats into a buffer of its own).
 void DRAV_WriteToLogf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A message for the simulator's log ("DRAV: " before it; always) and for DRAVLog.txt (when on).
+// Main thread only: it calls the simulator.
+void DRAV_Reportf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // "<label> = <16 bits>", bit 0 first.
 void DRAV_LogControlState(const char* label, uint16_t state);
 // "<label> = <32 bits>", bit 31 first (higher bits are not shown).

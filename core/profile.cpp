@@ -11,7 +11,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -172,19 +171,6 @@ DRAV_ProfileState g_Profile;
 char g_AcfFile[kAircraftNameSize];
 char g_AcfPath[kProfilePathSize];
 
-// A message for the simulator's log (always) and for DRAVLog.txt (when on).
-__attribute__((format(printf, 1, 2))) void Report(const char* format, ...) {
-    char line[kDravLogLineSize];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    DRAV_WriteToLog(line);
-    char host[kDravLogLineSize + 8];
-    snprintf(host, sizeof host, "DRAV: %s\n", line);
-    XPLMDebugString(host);
-}
-
 // A profile that cannot be read is reported once per version of the file, not at every read.
 DRAV_FileStamp g_ReportedBad;
 char g_ReportedBadPath[kProfilePathSize];
@@ -199,7 +185,7 @@ bool LoadProfileSnapshot(const char* path) {
     if (stamp == g_ReportedBad && strcmp(path, g_ReportedBadPath) == 0) return false;
     g_ReportedBad = stamp;
     snprintf(g_ReportedBadPath, sizeof g_ReportedBadPath, "%s", path);
-    Report("profile %s skipped: it %s; DRAV.INI serves", path, why);
+    DRAV_Reportf("profile %s skipped: it %s; DRAV.INI serves", path, why);
     return false;
 }
 
@@ -287,7 +273,7 @@ void FillPaths(DRAV_ProfileState& s, const char* acf_file, const char* acf_path)
     if (len >= 4 && strncasecmp(name + len - 4, ".acf", 4) == 0) len -= 4;
     // "<name>.ini" must be a file name the system takes (255 bytes).
     if (len > static_cast<size_t>(kLongestName)) {
-        Report("aircraft name longer than %d bytes: no profile of its own", kLongestName);
+        DRAV_Reportf("aircraft name longer than %d bytes: no profile of its own", kLongestName);
         len = 0;
     }
     snprintf(s.aircraft, sizeof s.aircraft, "%.*s", static_cast<int>(len), name);
@@ -304,7 +290,7 @@ void FillPaths(DRAV_ProfileState& s, const char* acf_file, const char* acf_path)
             DRAV_BuildPluginPath(s.user_file, s.user_path, sizeof s.user_path);
         } else {
             s.user_file[0] = '\0';
-            Report("aircraft %s: the path of its own profile would be too long", s.aircraft);
+            DRAV_Reportf("aircraft %s: the path of its own profile would be too long", s.aircraft);
         }
     }
     if (acf_path != nullptr && acf_path[0] != '\0') {
@@ -313,7 +299,7 @@ void FillPaths(DRAV_ProfileState& s, const char* acf_file, const char* acf_path)
             const int n = snprintf(s.shipped_path, sizeof s.shipped_path, "%.*s%cDRAV.INI",
                                    static_cast<int>(slash - acf_path), acf_path, *slash);
             if (!Fits(s.shipped_path, sizeof s.shipped_path, n))
-                Report("aircraft folder of %s: path too long for a profile", s.aircraft);
+                DRAV_Reportf("aircraft folder of %s: path too long for a profile", s.aircraft);
         }
     }
 }
@@ -449,11 +435,11 @@ bool PrepareUserProfile() {
     char folder[kProfilePathSize];
     DRAV_BuildPluginPath("aircraft", folder, sizeof folder);
     if (!DRAV_MakeFolder(folder)) {
-        Report("cannot make the folder %s", folder);
+        DRAV_Reportf("cannot make the folder %s", folder);
         return false;
     }
     if (s.source == DRAV_ProfileSource::Aircraft && !CopyFileAtomic(s.shipped_path, s.user_path)) {
-        Report("cannot copy %s to %s", s.shipped_path, s.user_path);
+        DRAV_Reportf("cannot copy %s to %s", s.shipped_path, s.user_path);
         return false;
     }
     return true;

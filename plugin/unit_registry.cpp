@@ -33,8 +33,6 @@
 #include "modules/gear_trim.h"
 #include "ui/config_dialog.h"
 
-#include "XPLMUtilities.h"
-
 QD_Last_Input g_QD_Last_Input;
 
 namespace {
@@ -672,13 +670,6 @@ int g_CheckMisses = 0;
 constexpr int kCheckLinesLogged = 50; // a unit missed at every input would flood the log
 alignas(std::max_align_t) unsigned char g_CheckCopy[kCheckCopyBytes];
 
-void CheckLine(const char* line) {
-    DRAV_WriteToLog(line);
-    char host[kDravLogLineSize + 8];
-    std::snprintf(host, sizeof host, "DRAV: %s\n", line);
-    XPLMDebugString(host);
-}
-
 void CheckSkipped(int type, int index, ModuleListBase& list) {
     QD_Abstract_Module& m = *list.At(index);
     const size_t bytes = list.ModuleBytes();
@@ -693,13 +684,10 @@ void CheckSkipped(int type, int index, ModuleListBase& list) {
     if (!changed) return;
     ++g_CheckMisses;
     if (g_CheckMisses > kCheckLinesLogged) return;
-    char line[kDravLogLineSize];
-    std::snprintf(line, sizeof line,
-                  "Refresh check: %s unit %d was skipped after an input but its refresh changed it",
-                  QDHWType2Text(static_cast<tagQDDevHWType>(type)), index + 1);
-    CheckLine(line);
+    DRAV_Reportf("Refresh check: %s unit %d was skipped after an input but its refresh changed it",
+                 QDHWType2Text(static_cast<tagQDDevHWType>(type)), index + 1);
     if (g_CheckMisses == kCheckLinesLogged)
-        CheckLine("Refresh check: further misses are counted, not logged");
+        DRAV_Reportf("Refresh check: further misses are counted, not logged");
 }
 
 } // namespace
@@ -707,7 +695,7 @@ void CheckSkipped(int type, int index, ModuleListBase& list) {
 void DRAV_SetRefreshCheck(bool on) {
     g_CheckRefresh = on;
     g_CheckMisses = 0;
-    if (on) CheckLine("the refresh after an input is checked against a full refresh");
+    if (on) DRAV_Reportf("the refresh after an input is checked against a full refresh");
 }
 
 int DRAV_RefreshCheckMisses() {
