@@ -16,6 +16,17 @@ std::mutex& DRAV_InputStateMutex() {
     return mutex;
 }
 
+StaleMarks g_StaleMarks;
+
+void QD_Abstract_Module::MarkStale() {
+    stale = true;
+    StaleMarks& marks = g_StaleMarks;
+    if (marks.count < StaleMarks::kCapacity)
+        marks.units[marks.count++] = this;
+    else
+        marks.overflow = true;
+}
+
 void QD_Abstract_Module::Register(unsigned short unit_index) {
     unit = unit_index;
     MarkStale();

@@ -17,6 +17,22 @@
 #include "simlink/sim_watch.h"
 
 class Avionic;
+class QD_Abstract_Module;
+
+// The units marked stale since the registry last took this list (main thread), so that the frame
+// after an input finds them without looking into every unit. When more were marked than it holds
+// it says so, and every unit is asked.
+struct StaleMarks {
+    static constexpr int kCapacity = 32;
+    QD_Abstract_Module* units[kCapacity];
+    int count = 0;
+    bool overflow = false;
+    void Forget() {
+        count = 0;
+        overflow = false;
+    }
+};
+extern StaleMarks g_StaleMarks;
 
 class QD_Abstract_Module {
   public:
@@ -48,7 +64,7 @@ class QD_Abstract_Module {
     // looks at these in every unit.
     bool stale = true;
     WatchSet watched;
-    void MarkStale() { stale = true; }
+    void MarkStale();
 
     unsigned short unit = 0;
 

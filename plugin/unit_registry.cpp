@@ -655,11 +655,65 @@ void of_RegisterUnits() {
 
 namespace {
 
+// Every unit in refresh order, for the frame after an input: a short array instead of a walk over
+// every model's list, with a copy of what decides whether a unit is redrawn, so that the units
+// that are not are never looked at. Rebuilt after a list was resized.
+struct RosterEntry {
+    QD_Abstract_Module* module;
+    int16_t type;
+    int16_t index;
+    bool stale;       // the unit's own flag as of the last look
+    bool always;      // watched.always
+    uint64_t summary; // watched.Summary()
+};
+constexpr int kRosterCapacity = 640; // more than every model's slots together
+RosterEntry g_Roster[kRosterCapacity];
+int g_RosterSize = 0;
+
+void CopyFlags(RosterEntry& e) {
+    const QD_Abstract_Module& m = *e.module;
+    e.stale = m.stale;
+    e.always = m.watched.always;
+    e.summary = m.watched.Summary();
+}
+
+void BuildRoster() {
+    g_RosterSize = 0;
+    ForEachUnit([](int type, int index, ModuleListBase& list) {
+        if (g_RosterSize < kRosterCapacity)
+            g_Roster[g_RosterSize++] = RosterEntry{
+                list.At(index), static_cast<int16_t>(type), static_cast<int16_t>(index), true, false, 0};
+    });
+    for (int i = 0; i < g_RosterSize; ++i)
+        CopyFlags(g_Roster[i]);
+    // The flags were just read from every unit: the marks before are in them.
+    g_StaleMarks.Forget();
+    g_RosterValid = true;
+}
+
+// Brings the roster's stale flags up to date with the units marked since the last look.
+void TakeStaleMarks() {
+    StaleMarks& marks = g_StaleMarks;
+    if (marks.overflow) {
+        for (int i = 0; i < g_RosterSize; ++i)
+            g_Roster[i].stale = g_Roster[i].module->stale;
+    } else {
+        for (int k = 0; k < marks.count; ++k)
+            for (int i = 0; i < g_RosterSize; ++i)
+                if (g_Roster[i].module == marks.units[k]) g_Roster[i].stale = true;
+    }
+    marks.Forget();
+}
+
 // Refreshes one unit, noting what it reads.
-void RefreshRecorded(QD_Abstract_Module& m) {
-    WatchRecording recording(m.watched);
-    m.stale = false;
-    m.Refresh();
+void RefreshRecorded(RosterEntry& e) {
+    QD_Abstract_Module& m = *e.module;
+    {
+        WatchRecording recording(m.watched);
+        m.stale = false;
+        m.Refresh();
+    }
+    CopyFlags(e);
 }
 
 // The refresh check (DRAV_CHECK_REFRESH=1): the frame after an input also refreshes every unit it
@@ -670,22 +724,22 @@ int g_CheckMisses = 0;
 constexpr int kCheckLinesLogged = 50; // a unit missed at every input would flood the log
 alignas(std::max_align_t) unsigned char g_CheckCopy[kCheckCopyBytes];
 
-void CheckSkipped(int type, int index, ModuleListBase& list) {
-    QD_Abstract_Module& m = *list.At(index);
-    const size_t bytes = list.ModuleBytes();
+void CheckSkipped(RosterEntry& e) {
+    const QD_Abstract_Module& m = *e.module;
+    const size_t bytes = ListOf(e.type)->ModuleBytes();
     bool changed = false;
     {
         // The input thread writes the previous control states: they must hold still meanwhile.
         std::lock_guard<std::mutex> lock(DRAV_InputStateMutex());
         std::memcpy(g_CheckCopy, static_cast<const void*>(&m), bytes);
-        RefreshRecorded(m);
+        RefreshRecorded(e);
         changed = std::memcmp(g_CheckCopy, static_cast<const void*>(&m), bytes) != 0;
     }
     if (!changed) return;
     ++g_CheckMisses;
     if (g_CheckMisses > kCheckLinesLogged) return;
     DRAV_Reportf("Refresh check: %s unit %d was skipped after an input but its refresh changed it",
-                 QDHWType2Text(static_cast<tagQDDevHWType>(type)), index + 1);
+                 QDHWType2Text(static_cast<tagQDDevHWType>(e.type)), e.index + 1);
     if (g_CheckMisses == kCheckLinesLogged)
         DRAV_Reportf("Refresh check: further misses are counted, not logged");
 }
@@ -706,48 +760,29 @@ void of_RefreshUnits() {
     DRAV_BeginPowerSnapshot();
     // Every unit records what it reads afresh, so the table holds only what is shown now.
     DRAV_WatchReset();
-    ForEachModule(RefreshRecorded);
+    if (!g_RosterValid) BuildRoster();
+    // Every unit is refreshed now: what was marked before is done with. A mark made by a refresh
+    // stays for the next look.
+    g_StaleMarks.Forget();
+    for (int i = 0; i < g_RosterSize; ++i)
+        RefreshRecorded(g_Roster[i]);
     DRAV_EndPowerSnapshot();
 }
-
-namespace {
-
-// Every unit in refresh order, for the frame after an input: a short array of pointers instead
-// of a walk over every model's list. Rebuilt after a list was resized.
-struct RosterEntry {
-    QD_Abstract_Module* module;
-    ModuleListBase* list;
-    int16_t type;
-    int16_t index;
-};
-constexpr int kRosterCapacity = 640; // more than every model's slots together
-RosterEntry g_Roster[kRosterCapacity];
-int g_RosterSize = 0;
-
-void BuildRoster() {
-    g_RosterSize = 0;
-    ForEachUnit([](int type, int index, ModuleListBase& list) {
-        if (g_RosterSize < kRosterCapacity)
-            g_Roster[g_RosterSize++] =
-                RosterEntry{list.At(index), &list, static_cast<int16_t>(type), static_cast<int16_t>(index)};
-    });
-    g_RosterValid = true;
-}
-
-} // namespace
 
 void of_RefreshChangedUnits() {
     DRAV_BeginPowerSnapshot();
     const WatchSet& changed = DRAV_WatchPoll();
     if (!g_RosterValid) BuildRoster();
+    const uint64_t summary = changed.Summary();
     const bool check = g_CheckRefresh;
     for (int i = 0; i < g_RosterSize; ++i) {
-        const RosterEntry& e = g_Roster[i];
-        QD_Abstract_Module& m = *e.module;
-        if (m.stale || m.watched.always || m.watched.Intersects(changed))
-            RefreshRecorded(m);
+        // The input's marks, and any a refresh before this unit's made.
+        if (g_StaleMarks.count != 0 || g_StaleMarks.overflow) TakeStaleMarks();
+        RosterEntry& e = g_Roster[i];
+        if (e.stale || e.always || ((e.summary & summary) != 0 && e.module->watched.Intersects(changed)))
+            RefreshRecorded(e);
         else if (check)
-            CheckSkipped(e.type, e.index, *e.list);
+            CheckSkipped(e);
     }
     DRAV_EndPowerSnapshot();
 }

@@ -40,6 +40,8 @@ class WatchSet {
         return any != 0;
     }
     bool Empty() const { return summary == 0; }
+    // Bit (id % 64) of every id added: two sets whose summaries share no bit do not intersect.
+    uint64_t Summary() const { return summary; }
 
   private:
     static constexpr int kWords = kEntries / 64;

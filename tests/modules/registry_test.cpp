@@ -8,12 +8,12 @@
 #include <fstream>
 #include <thread>
 
+#include "core/globals.h"
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
 #include "modules/avionics.h"
 #include "modules/module_base.h"
 #include "modules/panels.h"
-#include "core/globals.h"
 #include "plugin/unit_registry.h"
 #include "simlink/custom_datarefs.h"
 #include "testbed.h"
@@ -182,6 +182,55 @@ TEST_F(RegistryTest, InputFrameRedrawsTheUnitsShowingAChangedValueAndNoOthers) {
     of_RefreshChangedUnits();
     EXPECT_EQ(pbx[2]->lastLamps, 0x01);
     EXPECT_EQ(pbx[1]->lastLamps, 0x01);
+}
+
+// A unit marked stale by anything but its own input (another unit's module function, a clear) is
+// redrawn in the next input frame, also when more marks came than the registry's list holds.
+TEST_F(RegistryTest, InputFrameRedrawsEveryUnitMarkedStale) {
+    for (int i = 0; i < 3; ++i)
+        bed->plug(QDHW_PBX);
+    WriteIni("[QDPBX_1]\nFunction1=BEACON_LTS\n[QDPBX_2]\nFunction1=TAXI_LTS\n"
+             "[QDPBX_3]\nFunction1=TAXI_LTS\n");
+    Start();
+    QDPBX_Module* pbx[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        RegisterQDModule(QDHW_PBX, i);
+        ASSERT_EQ(of_get_QDPBX(i, &pbx[i]), 1);
+    }
+    DRAV_ProcessInput();
+    DRAV_ResetAvionicsPowerRefs();
+    hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
+    of_RefreshUnits();
+    QDPBXControlVals vals{0x00};
+    auto inputFrame = [&] {
+        vals.switches ^= 0x01;
+        ASSERT_TRUE(InputCallback(QDHW_PBX, 0, &vals));
+        ASSERT_EQ(DRAV_ProcessInput(), 1);
+        of_RefreshChangedUnits();
+    };
+    // A lamp byte no refresh would leave: a unit redrawn in the input frame loses it.
+    auto plant = [&] {
+        pbx[1]->lastLamps = 0x80;
+        pbx[2]->lastLamps = 0x80;
+    };
+
+    plant();
+    pbx[1]->MarkStale();
+    inputFrame();
+    EXPECT_NE(pbx[1]->lastLamps, 0x80) << "marked stale: redrawn";
+    EXPECT_EQ(pbx[2]->lastLamps, 0x80) << "not marked, nothing it shows changed: skipped";
+
+    plant();
+    for (int i = 0; i < 2 * StaleMarks::kCapacity; ++i)
+        pbx[2]->MarkStale();
+    inputFrame();
+    EXPECT_NE(pbx[2]->lastLamps, 0x80) << "marked more often than the list holds: still redrawn";
+    EXPECT_EQ(pbx[1]->lastLamps, 0x80);
+
+    plant();
+    inputFrame();
+    EXPECT_EQ(pbx[1]->lastLamps, 0x80) << "redrawn once, then up to date";
+    EXPECT_EQ(pbx[2]->lastLamps, 0x80);
 }
 
 TEST_F(RegistryTest, QueueHoldsAtMost128PendingInputs) {
