@@ -7,6 +7,7 @@
 
 #include "XPLMPlugin.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -550,24 +551,26 @@ bool ReadAvionicsPower(bool need_avionics_switch) {
     if (engines > kMaxEngines) engines = kMaxEngines;
     const bool battery = p.battery_on && XPLMGetDatai(p.battery_on) != 0;
 
-    float volts[kMaxEngines] = {};
-    float n1[kMaxEngines] = {};
-    int generator[kMaxEngines] = {};
-    int type[kMaxEngines] = {};
+    // Only what the answer needs is read and cleared: this runs after every input.
+    double sum = 0.0;
     if (battery) {
+        float volts[kMaxEngines];
+        std::fill_n(volts, engines, 0.0f);
         if (p.bat_volt) XPLMGetDatavf(p.bat_volt, volts, 0, engines);
+        for (int i = 0; i < engines; ++i)
+            sum += volts[i];
     } else {
+        float n1[kMaxEngines];
+        int generator[kMaxEngines];
+        int type[kMaxEngines];
+        std::fill_n(n1, engines, 0.0f);
+        std::fill_n(generator, engines, 0);
+        std::fill_n(type, engines, 0);
         if (p.generator_on) XPLMGetDatavi(p.generator_on, generator, 0, engines);
         if (p.engine_type) XPLMGetDatavi(p.engine_type, type, 0, engines);
         if (p.n1) XPLMGetDatavf(p.n1, n1, 0, engines);
-    }
-
-    double sum = 0.0;
-    for (int i = 0; i < engines; ++i) {
-        if (battery)
-            sum += volts[i];
-        else if (generator[i] != 0 && GeneratesFromN1(type[i]))
-            sum += n1[i] / 15.0;
+        for (int i = 0; i < engines; ++i)
+            if (generator[i] != 0 && GeneratesFromN1(type[i])) sum += n1[i] / 15.0;
     }
     return sum > 0.1;
 }
