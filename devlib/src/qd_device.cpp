@@ -178,12 +178,7 @@ uint32_t QDDevice::GetElementValueLong(int32_t element, uint8_t* buffer, uint32_
 }
 
 int QDDevice::GetDeviceIndex() const {
-    std::lock_guard<std::recursive_mutex> lock(sMutex);
-    if (!ValidType(mType)) return -1;
-    const SlotList& list = sDevices[mType];
-    for (uint16_t i = 0; i < list.length; ++i)
-        if (list.slot[i].get() == this) return i;
-    return -1;
+    return mIndex.load(std::memory_order_acquire);
 }
 
 uint32_t QDDevice::SendFeature(uint8_t id, const uint8_t* payload, size_t n) {
@@ -268,10 +263,12 @@ bool QDDevice::Register(const std::shared_ptr<QDDevice>& device) {
     for (uint16_t i = 0; i < list.length; ++i) {
         if (!list.slot[i]) {
             list.slot[i] = device;
+            device->mIndex.store(i, std::memory_order_release);
             return true;
         }
     }
     if (list.length >= kCapacity[type]) return false;
+    device->mIndex.store(list.length, std::memory_order_release);
     list.slot[list.length++] = device;
     return true;
 }
@@ -285,6 +282,7 @@ void QDDevice::Destroy(std::shared_ptr<QDDevice> device) {
         SlotList& list = sDevices[device->GetDeviceType()];
         for (uint16_t i = 0; i < list.length; ++i)
             if (list.slot[i] == device) list.slot[i].reset();
+        device->mIndex.store(-1, std::memory_order_release);
     }
     // A client call still holding the object finishes on the stopped connection (result 3) and
     // frees it; otherwise it is freed here.

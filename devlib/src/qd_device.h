@@ -7,6 +7,7 @@
 #include "hid_transport.h"
 #include "qddev.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -119,12 +120,21 @@ class QDDevice : public InputSink {
     uint32_t ReadFeature(uint8_t id, uint8_t* buf, size_t len, size_t need = 0);
     uint32_t ReadFeatureByte(uint8_t id, uint8_t& value);
 
-    std::recursive_mutex mUnitLock;
-
   private:
+    // What callers read to send, first; what the input thread writes at every report (the unit
+    // lock, the last input, a model's decoded fields after it) starts on a cache line of its
+    // own, so that a send does not wait for the line the input thread just wrote.
     std::unique_ptr<HidConnection> mConn;
     tagQDDevHWType mType;
     int32_t mLocation;
+    // The slot while registered, else -1; set under the registry lock. The input thread reads it
+    // at every report instead of taking that lock, which the callers' sends take.
+    std::atomic<int> mIndex{-1};
+
+  protected:
+    alignas(64) std::recursive_mutex mUnitLock;
+
+  private:
     InputValue mLastInput;
 };
 
@@ -197,7 +207,7 @@ template <class Record, int kEncoders> class QDModelDevice : public QDDevice {
             rec = mFields;
             CopyEncoders(rec);
         }
-        const int index = GetDeviceIndex(); // registry lock; the unit lock is released
+        const int index = GetDeviceIndex(); // the unit lock is released before the dispatch
         if (index < 0) return;
         bool reset = false;
         if (DispatchInput(GetDeviceType(), static_cast<uint16_t>(index), &rec, reset) && reset &&
