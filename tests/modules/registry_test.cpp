@@ -46,6 +46,22 @@ class RegistryTest : public ::testing::Test {
         ASSERT_EQ(QDDev_Init(nullptr), 0u);
         of_FindDevices();
     }
+    // Three push-button panels bound as the settings text says, registered, with the avionics
+    // powered.
+    void StartThreePanels(const std::string& ini, QDPBX_Module* (&pbx)[3]) {
+        for (int i = 0; i < 3; ++i)
+            bed->plug(QDHW_PBX);
+        WriteIni(ini);
+        Start();
+        for (int i = 0; i < 3; ++i) {
+            RegisterQDModule(QDHW_PBX, i);
+            ASSERT_EQ(of_get_QDPBX(i, &pbx[i]), 1);
+        }
+        DRAV_ProcessInput(); // whatever the units themselves reported while opening
+        // The power datarefs were found in an earlier test's simulator.
+        DRAV_ResetAvionicsPowerRefs();
+        hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
+    }
 
     std::string root;
     std::unique_ptr<qdtest::Testbed> bed;
@@ -143,22 +159,12 @@ TEST_F(RegistryTest, InputCallbackQueuesOneEventPerChangeAndDropsUnknownUnits) {
 TEST_F(RegistryTest, InputFrameRedrawsTheUnitsShowingAChangedValueAndNoOthers) {
     constexpr const char* kBeacon = "sim/cockpit/electrical/beacon_lights_on";
     constexpr const char* kTaxi = "sim/cockpit/electrical/taxi_light_on";
-    for (int i = 0; i < 3; ++i)
-        bed->plug(QDHW_PBX);
-    WriteIni("[QDPBX_1]\nFunction1=BEACON_LTS\n[QDPBX_2]\nFunction1=BEACON_LTS\n"
-             "[QDPBX_3]\nFunction1=TAXI_LTS\n");
-    Start();
     QDPBX_Module* pbx[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        RegisterQDModule(QDHW_PBX, i);
-        ASSERT_EQ(of_get_QDPBX(i, &pbx[i]), 1);
-    }
-    DRAV_ProcessInput(); // whatever the units themselves reported while opening
-    // The power datarefs were found in an earlier test's simulator.
-    DRAV_ResetAvionicsPowerRefs();
+    ASSERT_NO_FATAL_FAILURE(StartThreePanels(
+        "[QDPBX_1]\nFunction1=BEACON_LTS\n[QDPBX_2]\nFunction1=BEACON_LTS\n[QDPBX_3]\nFunction1=TAXI_LTS\n",
+        pbx));
     hostsim::SetInt(kBeacon, 0);
     hostsim::SetInt(kTaxi, 0);
-    hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
     of_RefreshUnits();
     ASSERT_EQ(pbx[1]->lastLamps, 0);
     // A lamp byte no refresh would leave: a unit redrawn in the input frame loses it.
@@ -187,19 +193,10 @@ TEST_F(RegistryTest, InputFrameRedrawsTheUnitsShowingAChangedValueAndNoOthers) {
 // A unit marked stale by anything but its own input (another unit's module function, a clear) is
 // redrawn in the next input frame, also when more marks came than the registry's list holds.
 TEST_F(RegistryTest, InputFrameRedrawsEveryUnitMarkedStale) {
-    for (int i = 0; i < 3; ++i)
-        bed->plug(QDHW_PBX);
-    WriteIni("[QDPBX_1]\nFunction1=BEACON_LTS\n[QDPBX_2]\nFunction1=TAXI_LTS\n"
-             "[QDPBX_3]\nFunction1=TAXI_LTS\n");
-    Start();
     QDPBX_Module* pbx[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        RegisterQDModule(QDHW_PBX, i);
-        ASSERT_EQ(of_get_QDPBX(i, &pbx[i]), 1);
-    }
-    DRAV_ProcessInput();
-    DRAV_ResetAvionicsPowerRefs();
-    hostsim::SetInt("sim/cockpit/electrical/avionics_on", 1);
+    ASSERT_NO_FATAL_FAILURE(StartThreePanels(
+        "[QDPBX_1]\nFunction1=BEACON_LTS\n[QDPBX_2]\nFunction1=TAXI_LTS\n[QDPBX_3]\nFunction1=TAXI_LTS\n",
+        pbx));
     of_RefreshUnits();
     QDPBXControlVals vals{0x00};
     auto inputFrame = [&] {
