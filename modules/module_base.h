@@ -60,8 +60,8 @@ class QD_Abstract_Module {
 
     // What the last refresh read, and whether the unit must be refreshed whatever the watched
     // values do (new, cleared, or its own state changed since): the refresh after an input
-    // redraws only the units for which either says so. First in the object: the input frame
-    // looks at these in every unit.
+    // redraws only the units for which either says so. The registry keeps a copy of both per
+    // unit; MarkStale also lists the unit in g_StaleMarks, which is how that copy learns of it.
     bool stale = true;
     WatchSet watched;
     void MarkStale();
