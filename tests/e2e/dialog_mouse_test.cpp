@@ -88,7 +88,7 @@ TEST_F(DialogMouseTest, Pictures) {
     ASSERT_TRUE(hostsim::Click(kLeft + 40, kTop - 46));
     ASSERT_TRUE(ClickMenuItem("QD-RSX Unit 1"));
     const char* dir = std::getenv("DRAV_SCREENSHOT_DIR");
-    const std::string base = dir ? std::string(dir) + "/" : std::string();
+    const std::string base = (dir ? std::string(dir) : root_) + "/"; // kept only when asked for
     std::string error;
     ASSERT_TRUE(hostsim::Screenshot(base + "dialog-rsx.png", &error)) << error;
     ASSERT_TRUE(hostsim::Click(kLeft + 400, kTop - 40 - 20 * 4)); // Mode 2's popup
@@ -117,7 +117,7 @@ TEST_F(DialogMouseTest, AircraftLayerByMouseAndItsPicture) {
     EXPECT_EQ(Shown(kLeft + 614, kTop - 60), "all");
     EXPECT_EQ(Shown(kLeft + 614, kTop - 80), "acft");
     const char* dir = std::getenv("DRAV_SCREENSHOT_DIR");
-    const std::string base = dir ? std::string(dir) + "/" : std::string();
+    const std::string base = (dir ? std::string(dir) : root_) + "/"; // kept only when asked for
     std::string error;
     ASSERT_TRUE(hostsim::Screenshot(base + "dialog-aircraft.png", &error)) << error;
 }
