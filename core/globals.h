@@ -9,10 +9,10 @@
 #include "XPWidgetDefs.h"
 
 // Lifecycle (plugin.cpp)
-extern int ii_runmodule;        // 1 once every unit has been registered
-extern int g_HideSplashTimer;   // refresh calls since enable; the banner goes at 6
-extern XPLMWindowID gWindow;    // banner window, 0 once destroyed
-extern char g_debug[256];       // banner text
+extern int ii_runmodule;      // 1 once every unit has been registered
+extern int g_HideSplashTimer; // refresh calls since enable; the banner goes at 6
+extern XPLMWindowID gWindow;  // banner window, 0 once destroyed
+extern char g_debug[256];     // banner text
 extern int gClicked;
 extern int gXPlaneVersion;
 extern int g_Enable_x737_Support;

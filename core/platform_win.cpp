@@ -31,8 +31,8 @@ DRAV_FileStamp DRAV_StampFile(const char* path) {
     stamp.exists = true;
     stamp.size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     // 100 ns ticks since 1601: only compared, never shown.
-    const long long ticks =
-        (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    const long long ticks = (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                            data.ftLastWriteTime.dwLowDateTime;
     stamp.mtime_ns = ticks * 100;
     return stamp;
 }

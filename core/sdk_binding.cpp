@@ -32,12 +32,11 @@ XPLMEnumerateFeatures_t XPLMEnumerateFeatures_ptr = nullptr;
 
 namespace {
 
-template <typename T>
-void Bind(T& pointer, XPLMFindSymbol_t find, const char* name) {
+template <typename T> void Bind(T& pointer, XPLMFindSymbol_t find, const char* name) {
     pointer = find ? reinterpret_cast<T>(find(name)) : nullptr;
 }
 
-}  // namespace
+} // namespace
 
 int FoundSDK200(const char* path) {
     void* library = XPLoadDLL(path);

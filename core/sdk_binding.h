@@ -61,7 +61,5 @@ extern XPLMIsFeatureEnabled_t XPLMIsFeatureEnabled_ptr;
 extern XPLMEnableFeature_t XPLMEnableFeature_ptr;
 extern XPLMEnumerateFeatures_t XPLMEnumerateFeatures_ptr;
 
-
-
 // Binds every pointer above from the library at path; 1 when XPLMFindSymbol was found.
 int FoundSDK200(const char* path);

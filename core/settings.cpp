@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kLineSize = 256;   // lines are read in pieces of at most 255 characters
+constexpr int kLineSize = 256; // lines are read in pieces of at most 255 characters
 constexpr int kPathSize = 1024;
 
 // Copies src into dst of dst_size bytes; always terminates.
@@ -23,9 +23,11 @@ void CopyBounded(char* dst, size_t dst_size, const char* src) {
     snprintf(dst, dst_size, "%s", src ? src : "");
 }
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
-}  // namespace
+} // namespace
 
 char* QDXP_fgets_multiplatform(char* buf, int size, FILE* file) {
     if (!buf || !file || size < 2) return nullptr;
@@ -103,8 +105,8 @@ void XP_ReadIniPref(const char* file, const char* section, const char* key, char
     if (!found) CopyBounded(value, sizeof value, def);
 
     if (strcmp(header, "[DEBUG]") != 0 && g_DRAV_DebugEnabled == 1 && g_DRAV_DebugFunctionAssignments == 1) {
-        DRAV_WriteToLogf("file: %s, found: %d, section: %s, key: %s, value: %s, default: %s", file, found ? 1 : 0,
-                         header, key, value, def ? def : "");
+        DRAV_WriteToLogf("file: %s, found: %d, section: %s, key: %s, value: %s, default: %s", file,
+                         found ? 1 : 0, header, key, value, def ? def : "");
     }
     CopyBounded(out, out_size, value);
 }
@@ -129,7 +131,7 @@ void LogWriteFailure(const char* path, const char* why) {
     DRAV_WriteToLog(line);
 }
 
-}  // namespace
+} // namespace
 
 bool XP_WriteIniPref(const char* file, const char* section, const char* key, const char* value) {
     char path[kPathSize];
@@ -230,7 +232,9 @@ int DRAV_ParseIniInt(const char* text) {
     return static_cast<int>(v);
 }
 
-float DRAV_ParseIniFloat(const char* text) { return text ? strtof(text, nullptr) : 0.0f; }
+float DRAV_ParseIniFloat(const char* text) {
+    return text ? strtof(text, nullptr) : 0.0f;
+}
 
 namespace {
 
@@ -240,7 +244,7 @@ int ReadInt(const char* section, const char* key, const char* def) {
     return DRAV_ParseIniInt(value);
 }
 
-}  // namespace
+} // namespace
 
 void DRAV_ReadDebugSettings() {
     g_DRAV_DebugEnabled = ReadInt("DEBUG", "DebugEnabled", "0");

@@ -8,7 +8,6 @@
 // Name of the settings file in the plug-in's folder.
 inline constexpr const char* kDravIniFile = "DRAV.INI";
 
-
 // Reads one line of at most size - 1 characters; CR, LF, CRLF and LFCR each end a line.
 // Returns buf, or nullptr at end of file when nothing was read.
 char* QDXP_fgets_multiplatform(char* buf, int size, FILE* file);

@@ -34,7 +34,9 @@ const std::string& Root() {
     return g_root;
 }
 
-std::string IniPath() { return Root() + "Resources/plugins/DRAV/DRAV.INI"; }
+std::string IniPath() {
+    return Root() + "Resources/plugins/DRAV/DRAV.INI";
+}
 
 // Takes the bytes up to the next 0xFF (or all), at most `limit`.
 std::string Take(const uint8_t*& data, size_t& size, size_t limit) {
@@ -60,8 +62,12 @@ std::string Name(std::string s) {
 
 } // namespace
 
-extern "C" void XPLMGetSystemPath(char* out) { snprintf(out, 1024, "%s", Root().c_str()); }
-extern "C" const char* XPLMGetDirectorySeparator() { return "/"; }
+extern "C" void XPLMGetSystemPath(char* out) {
+    snprintf(out, 1024, "%s", Root().c_str());
+}
+extern "C" const char* XPLMGetDirectorySeparator() {
+    return "/";
+}
 extern "C" void XPLMDebugString(const char*) {}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

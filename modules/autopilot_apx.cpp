@@ -1,12 +1,12 @@
 // QD-APX: the advanced autopilot panel, with catalogue functions or the x737 aircraft's commands.
 #include <cstdio>
 
-#include "modules/autopilot.h"
-#include "modules/avionics_util.h"
-#include "simlink/custom_datarefs.h"
 #include "core/sdk_binding.h"
 #include "devlib/include/qddev.h"
+#include "modules/autopilot.h"
+#include "modules/avionics_util.h"
 #include "simlink/avionic.h"
+#include "simlink/custom_datarefs.h"
 #include "simlink/sim_watch.h"
 
 using namespace drav_modutil;

@@ -1,8 +1,8 @@
 #include "engine.h"
 
-#include "devlib/include/qddev.h"
 #include "core/globals.h"
 #include "core/log.h"
+#include "devlib/include/qddev.h"
 #include "simlink/sim_watch.h"
 
 #include <atomic>
@@ -251,22 +251,22 @@ void QDTHQ_Module::GetFlapNullZone(float* zone) const {
 
 // Default functions of the numbered keys, used by registration and shown by the dialog.
 const char* const kECPDefaults[20] = {"BATTERY_MASTER",
-                                    "ALTERNATOR_MASTER",
-                                    "AVIONICS_MASTER",
-                                    "FUEL_PUMP",
-                                    "CARB_HEAT",
-                                    "PITOT_HEAT",
-                                    "PANEL_LTS",
-                                    "BEACON_LTS",
-                                    "NAV_LTS",
-                                    "STROBE_LTS",
-                                    "TAXI_LTS",
-                                    "LANDING_LTS",
-                                    "ENG_ALL_COWL_FLAPS",
-                                    "LANDING_GEAR",
-                                    "ENG_ALL_MAGNETO_OFF",
-                                    "ENG_ALL_MAGNETO_LEFT",
-                                    "ENG_ALL_MAGNETO_RIGHT",
-                                    "ENG_ALL_MAGNETO",
-                                    "ENG_ALL_START",
-                                    "FLAPS_UP_DOWN"};
+                                      "ALTERNATOR_MASTER",
+                                      "AVIONICS_MASTER",
+                                      "FUEL_PUMP",
+                                      "CARB_HEAT",
+                                      "PITOT_HEAT",
+                                      "PANEL_LTS",
+                                      "BEACON_LTS",
+                                      "NAV_LTS",
+                                      "STROBE_LTS",
+                                      "TAXI_LTS",
+                                      "LANDING_LTS",
+                                      "ENG_ALL_COWL_FLAPS",
+                                      "LANDING_GEAR",
+                                      "ENG_ALL_MAGNETO_OFF",
+                                      "ENG_ALL_MAGNETO_LEFT",
+                                      "ENG_ALL_MAGNETO_RIGHT",
+                                      "ENG_ALL_MAGNETO",
+                                      "ENG_ALL_START",
+                                      "FLAPS_UP_DOWN"};

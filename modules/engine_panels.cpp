@@ -1,10 +1,10 @@
 // The engine control panel (QD-ECP) and the starter selector (QD-SSM).
 #include "engine.h"
 
-#include "devlib/include/qddev.h"
-#include "simlink/custom_datarefs.h"
 #include "core/log.h"
 #include "core/sdk_binding.h"
+#include "devlib/include/qddev.h"
+#include "simlink/custom_datarefs.h"
 #include "simlink/sim_watch.h"
 
 #include <cstdio>

@@ -1,10 +1,10 @@
 #include "gear_trim.h"
 
+#include "core/globals.h"
+#include "core/log.h"
 #include "devlib/include/qddev.h"
 #include "simlink/custom_datarefs.h"
 #include "simlink/sim_watch.h"
-#include "core/globals.h"
-#include "core/log.h"
 
 #include "XPLMDataAccess.h"
 

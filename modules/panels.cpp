@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "devlib/include/qddev.h"
-#include "simlink/custom_datarefs.h"
 #include "core/log.h"
 #include "core/sdk_binding.h"
+#include "devlib/include/qddev.h"
 #include "simlink/avionic.h"
+#include "simlink/custom_datarefs.h"
 
 namespace {
 

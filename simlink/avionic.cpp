@@ -99,7 +99,8 @@ class TextOut {
     void Int(long long v, int width, char pad) {
         char digits[24];
         int n = 0;
-        unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+        unsigned long long u =
+            v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         do {
             digits[n++] = static_cast<char>('0' + u % 10);
             u /= 10;

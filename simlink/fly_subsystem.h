@@ -128,4 +128,3 @@ class Fly_subsystem {
     void GetTargetState();
     void SetTargetFunction();
 };
-

@@ -3,8 +3,8 @@
 
 #include "XPLMUtilities.h"
 #include "avionic.h"
-#include "fly_subsystem.h"
 #include "core/globals.h"
+#include "fly_subsystem.h"
 #include "simlink_table_rows.h"
 
 #include <cstring>

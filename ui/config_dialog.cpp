@@ -36,12 +36,15 @@ namespace {
 
 DialogRegistryHooks g_RegistryHooks;
 
-int UnitCount(int device_type) { return g_RegistryHooks.unit_count ? g_RegistryHooks.unit_count(device_type) : 0; }
+int UnitCount(int device_type) {
+    return g_RegistryHooks.unit_count ? g_RegistryHooks.unit_count(device_type) : 0;
+}
 
 } // namespace
 
 int GetButtonFunctionList(char* list, size_t size) {
-    return GetButtonFunctionListFor(list, size, UnitCount(QDHW_RSX), UnitCount(QDHW_AVX), UnitCount(QDHW_AVY));
+    return GetButtonFunctionListFor(list, size, UnitCount(QDHW_RSX), UnitCount(QDHW_AVX),
+                                    UnitCount(QDHW_AVY));
 }
 
 namespace {
@@ -301,7 +304,9 @@ int SliderIndex(XPWidgetID scroll_bar) {
 
 } // namespace
 
-void DRAV_SetDialogRegistryHooks(const DialogRegistryHooks& hooks) { g_RegistryHooks = hooks; }
+void DRAV_SetDialogRegistryHooks(const DialogRegistryHooks& hooks) {
+    g_RegistryHooks = hooks;
+}
 
 int GetDetectedUnitsRefs() {
     for (auto& u : gaUnitsDetected)

@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
-#include "devlib/include/qddev.h"
 #include "core/globals.h"
+#include "devlib/include/qddev.h"
 
 namespace {
 

@@ -13,10 +13,10 @@ namespace qddev {
 struct HidInfo {
     uint16_t vendor_id = 0;
     uint16_t product_id = 0;
-    uint16_t version = 0;         // firmware version (bcdDevice)
-    int32_t location = 0;         // unique among attached units, stable while attached
-    char path[256] = {};          // where the unit sits (USB device path); shown to users
-    char serial[65] = {};         // zero-terminated
+    uint16_t version = 0; // firmware version (bcdDevice)
+    int32_t location = 0; // unique among attached units, stable while attached
+    char path[256] = {};  // where the unit sits (USB device path); shown to users
+    char serial[65] = {}; // zero-terminated
     char manufacturer[256] = {};
     char product[256] = {};
     uint16_t input_report_len = 0;   // including byte 0 (report ID)
@@ -35,7 +35,7 @@ struct ReplaceRule {
 
 // Receives a unit's input reports, in arrival order, one unit at a time.
 class InputSink {
-public:
+  public:
     virtual ~InputSink() = default;
     // report[0] is the report ID; len is what arrived (never read past it).
     virtual void ReportReceived(const uint8_t* report, size_t len) = 0;
@@ -43,8 +43,8 @@ public:
 
 // One open channel to a unit. Owned by the unit's device object.
 class HidConnection {
-public:
-    virtual ~HidConnection() = default;  // stops delivery first (see Stop)
+  public:
+    virtual ~HidConnection() = default; // stops delivery first (see Stop)
 
     virtual const HidInfo& Info() const = 0;
 
@@ -75,7 +75,7 @@ public:
 // Told by the platform about arrivals, removals and the wake-up timer. All three are
 // called on the platform's single notification thread.
 class HotplugSink {
-public:
+  public:
     virtual ~HotplugSink() = default;
     // A unit of the vendor appeared (present at start or plugged in). The sink takes the
     // connection or lets it go (unknown product, no free slot).
@@ -88,7 +88,7 @@ public:
 
 // The platform's HID service, started by QDDev_Init and stopped by QDDev_Terminate.
 class HidPlatform {
-public:
+  public:
     virtual ~HidPlatform() = default;
     // Enumerate the present units (each through sink->UnitArrived, on the notification
     // thread, before Start returns), then watch for hot-plug and run the 5 s timer.
@@ -101,4 +101,4 @@ public:
 // The platform implementation compiled into this build.
 std::unique_ptr<HidPlatform> CreateHidPlatform();
 
-}  // namespace qddev
+} // namespace qddev

@@ -25,7 +25,9 @@ struct OutgoingQueue::State {
         uint8_t bytes[kMaxReportLen];
     };
 
-    explicit State(std::unique_ptr<ReportWriter> w) : writer(std::move(w)) { ring.resize(kDefaultQueueLimit); }
+    explicit State(std::unique_ptr<ReportWriter> w) : writer(std::move(w)) {
+        ring.resize(kDefaultQueueLimit);
+    }
 
     // True when a report of this kind and these bytes addresses the same state as the slot.
     bool SameState(const Slot& s, const uint8_t* data, size_t len, bool is_feature) const {

@@ -361,8 +361,8 @@ Testbed::~Testbed() {
     // have stopped (sends now fail at once), at most a second.
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::seconds(1);
-    while (Clock::now() < end &&
-           Clock::now() - Clock::time_point(Clock::duration(g_last_call_ns.load())) < std::chrono::milliseconds(20))
+    while (Clock::now() < end && Clock::now() - Clock::time_point(Clock::duration(g_last_call_ns.load())) <
+                                     std::chrono::milliseconds(20))
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     g_object_unref(tb_);
     units_.clear();
@@ -489,16 +489,18 @@ void Unit::plug_in() {
     std::snprintf(hid, sizeof hid, "%s/0003:%04X:%04X.%04X", intf, opt_.vendor_id, pid, u.hid_seq);
     std::snprintf(raw, sizeof raw, "%s/hidraw/hidraw%d", hid, node);
     char rec[4096];
-    std::snprintf(rec, sizeof rec,
-                  "P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=%04x\nA: idProduct=%04x\n"
-                  "A: bcdDevice=%04x\nA: busnum=1\nA: devnum=%d\nA: serial=%s\nA: manufacturer=Quandel\n"
-                  "A: product=%s\n\n"
-                  "P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: PRODUCT=%x/%x/%x\nA: bInterfaceNumber=00\n\n"
-                  "P: %s\nE: SUBSYSTEM=hid\nE: HID_ID=0003:0000%04X:0000%04X\nE: HID_NAME=Quandel %s\n"
-                  "E: HID_UNIQ=%s\n\n"
-                  "P: %s\nN: hidraw%d\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%d\nA: dev=247:%d\n",
-                  usb, opt_.vendor_id, pid, opt_.version, node + 2, opt_.serial.c_str(), layout_->name, intf,
-                  opt_.vendor_id, pid, opt_.version, hid, opt_.vendor_id, pid, layout_->name, opt_.serial.c_str(), raw, node, node, node);
+    std::snprintf(
+        rec, sizeof rec,
+        "P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=%04x\nA: idProduct=%04x\n"
+        "A: bcdDevice=%04x\nA: busnum=1\nA: devnum=%d\nA: serial=%s\nA: manufacturer=Quandel\n"
+        "A: product=%s\n\n"
+        "P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: PRODUCT=%x/%x/%x\nA: bInterfaceNumber=00\n\n"
+        "P: %s\nE: SUBSYSTEM=hid\nE: HID_ID=0003:0000%04X:0000%04X\nE: HID_NAME=Quandel %s\n"
+        "E: HID_UNIQ=%s\n\n"
+        "P: %s\nN: hidraw%d\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%d\nA: dev=247:%d\n",
+        usb, opt_.vendor_id, pid, opt_.version, node + 2, opt_.serial.c_str(), layout_->name, intf,
+        opt_.vendor_id, pid, opt_.version, hid, opt_.vendor_id, pid, layout_->name, opt_.serial.c_str(), raw,
+        node, node, node);
     u.syspath[0] = std::string("/sys") + usb;
     u.syspath[1] = std::string("/sys") + intf;
     u.syspath[2] = std::string("/sys") + hid;

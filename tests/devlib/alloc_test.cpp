@@ -13,7 +13,7 @@ thread_local int tAllocations = 0;
 void* operator new(std::size_t size) {
     if (tCounting) ++tAllocations;
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    std::abort();  // out of memory in a test: nothing sensible left to do
+    std::abort(); // out of memory in a test: nothing sensible left to do
 }
 void operator delete(void* p) noexcept {
     std::free(p);

@@ -76,8 +76,10 @@ struct QueueTest : ::testing::Test {
     bool WaitSent(size_t n) {
         const auto end = std::chrono::steady_clock::now() + 2s;
         while (wire->Sent().size() < n)
-            if (std::chrono::steady_clock::now() > end) return false;
-            else std::this_thread::sleep_for(1ms);
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            else
+                std::this_thread::sleep_for(1ms);
         std::this_thread::sleep_for(10ms); // nothing more may follow
         return true;
     }
@@ -89,7 +91,7 @@ TEST_F(QueueTest, AfterAStallTheLatestOfEachStateIsSentInTheOrderFirstQueued) {
         Offer({3, k});
         Offer({5, static_cast<uint8_t>(k + 1)});
     }
-    Offer({9, 7}); // same state as the one in flight: queued behind it, not replacing it
+    Offer({9, 7});           // same state as the one in flight: queued behind it, not replacing it
     Offer({3, 0xee}, false); // an output report is another state than the feature report 3
     wire->Release();
     ASSERT_TRUE(WaitSent(5));

@@ -256,7 +256,7 @@ TEST_F(Library, AfterAStallEveryUnitEndsShowingTheLatestState) {
     Unit& rsx = tb->plug(5);
     Unit& anp = tb->plug(18);
     Init();
-    const int r = 0, a = 0; // present at Init: the first slots
+    const int r = 0, a = 0;           // present at Init: the first slots
     ASSERT_TRUE(anp.wait_outputs(6)); // the lamps are set off when the unit is opened
     anp.clear_outputs();
     rsx.stall();
@@ -287,7 +287,8 @@ TEST_F(Library, AfterAStallEveryUnitEndsShowingTheLatestState) {
             for (auto it = out.rbegin(); it != out.rend(); ++it)
                 if (it->bytes.size() > 1 && it->bytes[1] == lamp) return it->bytes == want;
             return false;
-        })) << "lamp " << int(lamp);
+        })) << "lamp "
+            << int(lamp);
     }
 }
 

@@ -197,9 +197,9 @@ TEST_F(Transport, QueueReplacesReportsOfTheSameStateAndDiscardsBeyondItsBound) {
     const uint8_t r1[7] = {3, 0x12}, r2[7] = {5, 0x21}, r3[2] = {6, 4}, r4[2] = {7, 1}, r5[7] = {5, 0x22};
     for (const uint8_t* r : {r1, r2})
         EXPECT_EQ(crsx->QueueFeatureReport(r, 7), 0u);
-    EXPECT_EQ(crsx->QueueFeatureReport(r3, 2), 0u); // the queue is full now
-    EXPECT_EQ(crsx->QueueFeatureReport(r4, 2), 0u); // a state not queued yet: discarded
-    EXPECT_EQ(crsx->QueueFeatureReport(r5, 7), 0u); // replaces r2 in its place
+    EXPECT_EQ(crsx->QueueFeatureReport(r3, 2), 0u);          // the queue is full now
+    EXPECT_EQ(crsx->QueueFeatureReport(r4, 2), 0u);          // a state not queued yet: discarded
+    EXPECT_EQ(crsx->QueueFeatureReport(r5, 7), 0u);          // replaces r2 in its place
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms); // a blocking call would hang here
     EXPECT_EQ(crsx->Stats().discarded, 1u);
     EXPECT_EQ(crsx->Stats().replaced, 1u);

@@ -93,7 +93,8 @@ int RunBatch(int cycles) {
             std::snprintf(text, sizeof text, "1%02d.%02d", k % 100, k % 97);
             QDRSX_SetLDisplayText(0, text);
             QDPBX_SetIndicators(0, static_cast<unsigned char>(k));
-            QDANP_SetIndColorValue(0, static_cast<unsigned char>(1 + k % 6), static_cast<unsigned char>(k % 8));
+            QDANP_SetIndColorValue(0, static_cast<unsigned char>(1 + k % 6),
+                                   static_cast<unsigned char>(k % 8));
             std::this_thread::sleep_for(500us);
         }
     });

@@ -216,10 +216,10 @@ TEST_F(PanelsTest, EveryChangeInOneReportCounts) {
     both[1] = 1;
     both[2] = 1;
     knb.send_raw(both);
-    EXPECT_TRUE(RunUntil([] { return hostsim::GetInt(kCom1Standby) > 12250 && hostsim::GetInt(kCom2Standby) > 12250; }));
+    EXPECT_TRUE(RunUntil(
+        [] { return hostsim::GetInt(kCom1Standby) > 12250 && hostsim::GetInt(kCom2Standby) > 12250; }));
     Settle();
     EXPECT_EQ(hostsim::GetInt(kCom1Standby), hostsim::GetInt(kCom2Standby)) << "each knob counted once";
-
 }
 
 // The I/O board reports every input that changed, in input order, not only the first.

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/sdk_binding.h"
 #include "hostsim.h"
 #include "modules/avionics_util.h"
-#include "simlink/custom_datarefs.h"
-#include "core/sdk_binding.h"
 #include "qddev.h"
 #include "simlink/avionic.h"
+#include "simlink/custom_datarefs.h"
 
 namespace {
 

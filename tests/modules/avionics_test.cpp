@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "hostsim.h"
-#include "simlink/custom_datarefs.h"
 #include "qddev.h"
 #include "simlink/avionic.h"
+#include "simlink/custom_datarefs.h"
 #include "simlink/value_lists.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // reverse and beta, flap null zone, and the control order of the engine panel and starter selector.
 #include "modules/engine.h"
 
+#include "core/globals.h"
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
-#include "core/globals.h"
 
 #include <gtest/gtest.h>
 

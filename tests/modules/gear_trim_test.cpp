@@ -2,10 +2,10 @@
 // control order of GetButton and what each control does to the simulator.
 #include "modules/gear_trim.h"
 
+#include "core/globals.h"
 #include "devlib/include/qddev.h"
 #include "hostsim.h"
 #include "simlink/custom_datarefs.h"
-#include "core/globals.h"
 
 #include <gtest/gtest.h>
 

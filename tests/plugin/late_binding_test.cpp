@@ -1,7 +1,7 @@
 // Late binding of the host's newer functions, against the stand-in's own library.
-#include "hostsim.h"
 #include "core/paths.h"
 #include "core/sdk_binding.h"
+#include "hostsim.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class LateBinding : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         hostsim::Reset();
         char tmpl[] = "/tmp/drav-bind-XXXXXX";
@@ -72,4 +72,4 @@ TEST_F(LateBinding, HostWithoutTheNewerInterfaceClearsEveryPointer) {
     EXPECT_EQ(XPLMEnumerateFeatures_ptr, nullptr);
 }
 
-}  // namespace
+} // namespace

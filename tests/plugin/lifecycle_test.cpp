@@ -17,7 +17,7 @@ namespace {
 constexpr int kRefInspectorMsg = 0x01000000;
 
 class Lifecycle : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         hostsim::Reset();
 #ifdef _WIN32
@@ -54,7 +54,9 @@ protected:
         }
     }
 
-    void WriteIni(const std::string& text) { std::ofstream(dir_ / "DRAV.INI") << text; }
+    void WriteIni(const std::string& text) {
+        std::ofstream(dir_ / "DRAV.INI") << text;
+    }
     std::string Log() {
         std::ifstream in(dir_ / "DRAVLog.txt");
         std::stringstream s;
@@ -103,7 +105,7 @@ TEST_F(Lifecycle, StartNamesThePluginBuildsTheMenuAndShowsTheBanner) {
     EXPECT_EQ(windows[0].right, 1000);
     EXPECT_EQ(windows[0].bottom, 680);
     EXPECT_TRUE(windows[0].visible);
-    EXPECT_EQ(BannerText(), "");  // filled by the first refresh
+    EXPECT_EQ(BannerText(), ""); // filled by the first refresh
 
     // Nothing runs and no hardware is touched before enable.
     EXPECT_TRUE(hostsim::FlightLoops().empty());
@@ -136,9 +138,9 @@ TEST_F(Lifecycle, BannerShowsTheTextAndGoesOnTheSeventhRefresh) {
     EXPECT_TRUE(hostsim::ClickWindow(0, 700, 700, 3));
     EXPECT_EQ(BannerText(), "Quandel plugin 2.63 (KT).");
 
-    hostsim::RunSeconds(2.9);  // six refreshes by 3.0 s
+    hostsim::RunSeconds(2.9); // six refreshes by 3.0 s
     EXPECT_TRUE(hostsim::Windows()[0].alive);
-    hostsim::RunSeconds(0.6);  // the seventh, at 3.5 s
+    hostsim::RunSeconds(0.6); // the seventh, at 3.5 s
     const auto banner = hostsim::Windows()[0];
     EXPECT_FALSE(banner.alive);
     EXPECT_NEAR(banner.destroyed_at, 3.5, 0.05);
@@ -167,9 +169,11 @@ TEST_F(Lifecycle, FlightLoopsFollowTheirIntervals) {
     EXPECT_FALSE(announce.scheduled);
 
     hostsim::DisablePlugin();
-    for (const auto& l : hostsim::FlightLoops()) EXPECT_FALSE(l.registered);
+    for (const auto& l : hostsim::FlightLoops())
+        EXPECT_FALSE(l.registered);
     hostsim::RunSeconds(1.0);
-    for (const auto& l : hostsim::FlightLoops()) EXPECT_LE(l.calls, 120);
+    for (const auto& l : hostsim::FlightLoops())
+        EXPECT_LE(l.calls, 120);
 
     // Each enable announces once more.
     ASSERT_TRUE(hostsim::EnablePlugin());
@@ -270,4 +274,4 @@ TEST_F(Lifecycle, LongSystemPathIsCutNotOverrun) {
     EXPECT_TRUE(hostsim::IsPluginEnabled());
 }
 
-}  // namespace
+} // namespace

@@ -17,14 +17,18 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string g_root;  // the simulator's root folder, with its trailing separator
+std::string g_root;     // the simulator's root folder, with its trailing separator
 std::string g_host_log; // what went to the simulator's log
 std::string& g_simLog = g_host_log;
-}
+} // namespace
 
 // The plug-in hands a 1024-byte buffer.
-extern "C" void XPLMGetSystemPath(char* out) { snprintf(out, 1024, "%s", g_root.c_str()); }
-extern "C" const char* XPLMGetDirectorySeparator() { return "/"; }
+extern "C" void XPLMGetSystemPath(char* out) {
+    snprintf(out, 1024, "%s", g_root.c_str());
+}
+extern "C" const char* XPLMGetDirectorySeparator() {
+    return "/";
+}
 extern "C" void XPLMDebugString(const char* text) {
     g_host_log += text;
 }
@@ -35,12 +39,13 @@ extern "C" void XPLMGetNthAircraftModel(int, char* file, char* path) {
 namespace {
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // A fresh folder per test; the test name keeps parallel runs apart.
-        root_ = fs::temp_directory_path() /
-                ("drav-settings-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                 "-" + std::to_string(std::rand()));
+        root_ =
+            fs::temp_directory_path() /
+            ("drav-settings-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+             "-" + std::to_string(std::rand()));
         fs::remove_all(root_);
         g_root = root_.string() + "/";
         dir_ = root_ / "Resources" / "plugins" / "DRAV";
@@ -78,22 +83,21 @@ TEST_F(SettingsFile, ReadsValuesWhateverTheLineEnds) {
 }
 
 TEST_F(SettingsFile, MatchingRules) {
-    WriteIni(
-        "; header comment\n"
-        "[QDRSX_1]\n"
-        ";Function01=COMMENTED\n"
-        "Function01=COM1_DUAL\n"
-        "Function02=NAV1_DUAL\n"
-        "Function1=SHORT\n"
-        "[QDRSX_2]\n"
-        "Function03=ADF1_DUAL\n"
-        "[OTHER]\n"
-        "Only=here\n");
-    EXPECT_EQ(Read("QDRSX_1", "Function01"), "COM1_DUAL");  // commented line skipped
-    EXPECT_EQ(Read("QDRSX_1", "Function03"), "dflt");        // only in another section
+    WriteIni("; header comment\n"
+             "[QDRSX_1]\n"
+             ";Function01=COMMENTED\n"
+             "Function01=COM1_DUAL\n"
+             "Function02=NAV1_DUAL\n"
+             "Function1=SHORT\n"
+             "[QDRSX_2]\n"
+             "Function03=ADF1_DUAL\n"
+             "[OTHER]\n"
+             "Only=here\n");
+    EXPECT_EQ(Read("QDRSX_1", "Function01"), "COM1_DUAL"); // commented line skipped
+    EXPECT_EQ(Read("QDRSX_1", "Function03"), "dflt");      // only in another section
     EXPECT_EQ(Read("QDRSX_2", "Function03"), "ADF1_DUAL");
-    EXPECT_EQ(Read("QDRSX_9", "Function01"), "dflt");        // no such section
-    EXPECT_EQ(Read("QDRSX_1", "Function0"), "=COM1_DUAL");  // substring match, one character skipped
+    EXPECT_EQ(Read("QDRSX_9", "Function01"), "dflt");      // no such section
+    EXPECT_EQ(Read("QDRSX_1", "Function0"), "=COM1_DUAL"); // substring match, one character skipped
     EXPECT_EQ(Read("OTHER", "Only", "x"), "here");
 }
 
@@ -137,13 +141,14 @@ TEST_F(SettingsFile, LongLinesAreReadInPieces) {
 
 TEST_F(SettingsFile, ReadsAreBoundedAndSafe) {
     std::string junk = "[S]\nK=";
-    for (int i = 1; i < 256; ++i) junk += static_cast<char>(i == '\n' || i == '\r' ? 'x' : i);
+    for (int i = 1; i < 256; ++i)
+        junk += static_cast<char>(i == '\n' || i == '\r' ? 'x' : i);
     WriteIni(junk + "\nEnd\n");
     char small[8];
     memset(small, 'Z', sizeof small);
     XP_ReadIniPref("DRAV.INI", "S", "K", small, "d");
     EXPECT_EQ(strlen(small), 7u);
-    XP_ReadIniPref("DRAV.INI", "S", "End", small, "d");  // key at end of line: no "=" to skip
+    XP_ReadIniPref("DRAV.INI", "S", "End", small, "d"); // key at end of line: no "=" to skip
     EXPECT_STREQ(small, "");
     // The caller's own buffer may serve as the default.
     char buf[16] = "fallback";
@@ -152,7 +157,9 @@ TEST_F(SettingsFile, ReadsAreBoundedAndSafe) {
 }
 
 TEST_F(SettingsFile, WriteReplacesKeepsOrderAndConvertsLineEnds) {
-    WriteIni("; mine\r\n[QDRSX_1]\r\nFunction01=A\r\n;Function02=old\r\nFunction02=B\r\n[QDPBX_1]\r\nFunction01=C\r\n");
+    WriteIni("; "
+             "mine\r\n[QDRSX_1]\r\nFunction01=A\r\n;Function02=old\r\nFunction02=B\r\n[QDPBX_1]"
+             "\r\nFunction01=C\r\n");
     XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function02", "COM2_DUAL");
     EXPECT_EQ(Ini(), "; mine\n[QDRSX_1]\nFunction01=A\n;Function02=old\nFunction02=COM2_DUAL\n[QDPBX_1]\n"
                      "Function01=C\n");
@@ -160,28 +167,30 @@ TEST_F(SettingsFile, WriteReplacesKeepsOrderAndConvertsLineEnds) {
 }
 
 TEST_F(SettingsFile, WriteAddsKeysAndSections) {
-    XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function01", "COM1_DUAL");  // creates the file
+    XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function01", "COM1_DUAL"); // creates the file
     EXPECT_EQ(Ini(), "[QDRSX_1]\nFunction01=COM1_DUAL\n");
     XP_WriteIniPref("DRAV.INI", "QDPBX_1", "Function01", "NADA");
-    XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function02", "NAV1_DUAL");  // before the next header
-    XP_WriteIniPref("DRAV.INI", "QDPBX_1", "Function02", "GEAR");       // at the end of the file
+    XP_WriteIniPref("DRAV.INI", "QDRSX_1", "Function02", "NAV1_DUAL"); // before the next header
+    XP_WriteIniPref("DRAV.INI", "QDPBX_1", "Function02", "GEAR");      // at the end of the file
     EXPECT_EQ(Ini(), "[QDRSX_1]\nFunction01=COM1_DUAL\nFunction02=NAV1_DUAL\n[QDPBX_1]\nFunction01=NADA\n"
                      "Function02=GEAR\n");
 }
 
 TEST_F(SettingsFile, ByteOneAIsNoEndOfFile) {
     // Text-mode reads on Windows stop at 0x1A: everything after it would be lost on the next write.
-    WriteIni("[S]\nK=a\x1a" "b\n[T]\nK=2\n");
+    WriteIni("[S]\nK=a\x1a"
+             "b\n[T]\nK=2\n");
     EXPECT_EQ(Read("T", "K"), "2");
     XP_WriteIniPref("DRAV.INI", "S", "New", "1");
-    EXPECT_EQ(Ini(), "[S]\nK=a\x1a" "b\nNew=1\n[T]\nK=2\n");
+    EXPECT_EQ(Ini(), "[S]\nK=a\x1a"
+                     "b\nNew=1\n[T]\nK=2\n");
 }
 
 TEST_F(SettingsFile, EmptyValueRemoves) {
     const std::string original = "[S]\r\nK=1\r\nOther=2\r\nK=3\r\n[T]\r\nK=4\r\n";
     WriteIni(original);
     XP_WriteIniPref("DRAV.INI", "S", "Absent", "");
-    EXPECT_EQ(Ini(), original);  // nothing to remove: untouched, line ends too
+    EXPECT_EQ(Ini(), original); // nothing to remove: untouched, line ends too
     XP_WriteIniPref("DRAV.INI", "S", "K", "");
     EXPECT_EQ(Ini(), "[S]\nOther=2\n[T]\nK=4\n");
 }
@@ -282,9 +291,10 @@ TEST_F(SettingsFile, FunctionAssignmentReadsAreLogged) {
     Read("QDRSX_1", "Function01", "NADA");
     Read("QDRSX_1", "Function02", "NADA");
     const std::string log = ReadFile("DRAVLog.txt");
-    EXPECT_EQ(log,
-              "file: DRAV.INI, found: 1, section: [QDRSX_1], key: Function01, value: COM1_DUAL, default: NADA\n"
-              "file: DRAV.INI, found: 0, section: [QDRSX_1], key: Function02, value: NADA, default: NADA\n");
+    EXPECT_EQ(
+        log,
+        "file: DRAV.INI, found: 1, section: [QDRSX_1], key: Function01, value: COM1_DUAL, default: NADA\n"
+        "file: DRAV.INI, found: 0, section: [QDRSX_1], key: Function02, value: NADA, default: NADA\n");
 }
 
 // The profile layer: with no profile it reads exactly as XP_ReadIniPref does; with one, unit and
@@ -305,8 +315,12 @@ class ProfileLayer : public SettingsFile {
     static void Write(const fs::path& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
     }
-    std::string Slurp(const fs::path& path) { return ReadFile(path.lexically_relative(dir_).string().c_str()); }
-    void Select() { DRAV_SelectProfileFor("Twin.acf", (root_ / "Aircraft" / "Twin" / "Twin.acf").string().c_str()); }
+    std::string Slurp(const fs::path& path) {
+        return ReadFile(path.lexically_relative(dir_).string().c_str());
+    }
+    void Select() {
+        DRAV_SelectProfileFor("Twin.acf", (root_ / "Aircraft" / "Twin" / "Twin.acf").string().c_str());
+    }
     static std::string Layered(const char* section, const char* key, DRAV_PrefOrigin* origin = nullptr) {
         char out[256];
         DRAV_ReadLayeredPref(section, key, out, sizeof out, "dflt", origin);
@@ -400,4 +414,4 @@ TEST_F(ProfileLayer, AircraftNamesThatCannotNameAProfileAreRefused) {
     EXPECT_STREQ(DRAV_Profile().user_file, "aircraft/Ça va 7 7.ini");
 }
 
-}  // namespace
+} // namespace

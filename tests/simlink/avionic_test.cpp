@@ -96,8 +96,8 @@ TEST_F(AvionicTest, IntegerFormats) {
 
 // The integer formats write what printf would, cut at the field's end.
 TEST_F(AvionicTest, IntegerFormatsWriteWhatPrintfWould) {
-    const int values[] = {0, 7, -7, 99, -99, 100, -100, 11825, -11825, 99999, -99999, 1 << 30, -(1 << 30),
-                          std::numeric_limits<int>::min()};
+    const int values[] = {0,     7,      -7,    99,     -99,     100,        -100,
+                          11825, -11825, 99999, -99999, 1 << 30, -(1 << 30), std::numeric_limits<int>::min()};
     for (const int v : values) {
         char want[kAvionicTextSize];
         Avionic a;

@@ -1,8 +1,8 @@
 // The plug-in's own datarefs as another plug-in sees them (found by name and read and written
 // through the SDK), the command tables resolved through late binding, the announcement to the
 // dataref browser, and the avionics power check.
-#include "simlink/custom_datarefs.h"
 #include "core/sdk_binding.h"
+#include "simlink/custom_datarefs.h"
 
 #include "XPLMDataAccess.h"
 #include "hostsim.h"

@@ -1,7 +1,7 @@
 // The function binding table: a broad sample of rows in both columns, the dispatch rules, and
 // every function's bound/unbound status.
-#include "hostsim.h"
 #include "core/globals.h"
+#include "hostsim.h"
 #include "simlink/avionic.h"
 #include "simlink/fly_subsystem.h"
 #include "simlink/simlink_table.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
 #include "devlib/include/qddev.h"
 #include "expected_lists.h"
-#include "core/globals.h"
 #include "ui/function_lists.h"
 
 namespace {
