@@ -158,7 +158,7 @@ def main():
     for p in problems:
         print(p)
     if problems:
-        print(f"{len(problems)} problem(s) with the floors")
+        print(f"{len(problems)} problem(s) with the floors, the watched reads or the documents")
         return 1
     print("floors in order")
     return 0
