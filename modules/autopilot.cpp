@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/hot_path.h"
 #include "devlib/include/qddev.h"
 #include "modules/avionics_util.h"
 #include "simlink/avionic.h"
@@ -86,7 +87,7 @@ int QDAPC_Module::GetButton(const void* data, int* value) {
     return -1;
 }
 
-void QDAPC_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDAPC_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
         DRAV_WriteToLogf("QDAPC_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (control == kDisengageBar) {
@@ -100,7 +101,7 @@ void QDAPC_Module::HandleInput(int control, int value) {
     }
 }
 
-void QDAPC_Module::Refresh() {
+DRAV_HOT void QDAPC_Module::Refresh() {
     // Every assigned display follows the simulator, even behind an unassigned one.
     for (Avionic* value : displays)
         if (value != nullptr) value->GetFly();
@@ -135,7 +136,7 @@ void QDAPC_Module::SendBlanks() {
             kApcDisplays[i].send(unit, kApcDisplays[i].blank);
 }
 
-void QDAPC_Module::SetDisplay() {
+DRAV_HOT void QDAPC_Module::SetDisplay() {
     if (!avionics_ok(true)) {
         SendBlanks();
         return;
@@ -268,7 +269,7 @@ int QDNDC_Module::GetButton(const void* data, int* value) {
     return bit;
 }
 
-void QDNDC_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDNDC_Module::HandleInput(int control, int value) {
     if (NDC_Disabled != 0) return;
     if (DRAV_DebugHandleInput())
         DRAV_WriteToLogf("QDNDC_Module::HandleInput -  Button = %d, Value = %d", control, value);

@@ -1,6 +1,7 @@
 // QD-APX: the advanced autopilot panel, with catalogue functions or the x737 aircraft's commands.
 #include <cstdio>
 
+#include "core/hot_path.h"
 #include "core/sdk_binding.h"
 #include "devlib/include/qddev.h"
 #include "modules/autopilot.h"
@@ -181,7 +182,7 @@ void QDAPX_Module::HandleX737(int control, int value) {
     }
 }
 
-void QDAPX_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDAPX_Module::HandleInput(int control, int value) {
     if (APX_Disabled != 0) return;
     if (DRAV_DebugHandleInput())
         DRAV_WriteToLogf("QDAPX_Module::HandleInput -  Button = %d, Value = %d", control, value);
@@ -203,7 +204,7 @@ void QDAPX_Module::HandleInput(int control, int value) {
     SetDisplay();
 }
 
-void QDAPX_Module::Refresh() {
+DRAV_HOT void QDAPX_Module::Refresh() {
     // Every assigned display follows the simulator, even behind an unassigned one.
     for (Avionic* value : displays)
         if (value != nullptr) value->GetFly();
@@ -219,7 +220,7 @@ void QDAPX_Module::SendBlanks() {
             kApxDisplays[i].send(unit, kApxDisplays[i].blank);
 }
 
-void QDAPX_Module::SetDisplay() {
+DRAV_HOT void QDAPX_Module::SetDisplay() {
     // Another plug-in takes the panel and hands it back without any input reaching this unit.
     const int disabled = DRAV_ReadWatched(APX_Disabled);
     if (disabled != APX_Disabled_Previous_Value) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/hot_path.h"
 #include "core/log.h"
 #include "devlib/include/qddev.h"
 #include "modules/avionics_util.h"
@@ -102,7 +103,7 @@ Avionic* QDAlphaNumeric_Module::ShownValue() const {
     return list->values[index];
 }
 
-E_UnitType QDAlphaNumeric_Module::GetAvionicType() {
+DRAV_HOT E_UnitType QDAlphaNumeric_Module::GetAvionicType() {
     if (mode == MODE_LIST) return list != nullptr ? list->function : NADA;
     return single != nullptr ? single->GetUnitType() : NADA;
 }
@@ -136,7 +137,7 @@ E_UnitType QDAlphaNumeric_Module::GetFunction(char) {
     return GetAvionicType();
 }
 
-void QDAlphaNumeric_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDAlphaNumeric_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput()) {
         if (HwType() == 1)
             DRAV_WriteToLogf("QDAVX_Module::HandleInput - Button = %d, Value= %d", control, value);
@@ -187,7 +188,7 @@ void QDAlphaNumeric_Module::NextPageButton() {
     }
 }
 
-void QDAlphaNumeric_Module::Refresh() {
+DRAV_HOT void QDAlphaNumeric_Module::Refresh() {
     Avionic* shown = ShownValue();
     if (shown == nullptr || shown->GetUnitType() == NADA) return;
     shown->GetFly();
@@ -205,7 +206,7 @@ void QDAlphaNumeric_Module::SendBlanks(bool only_if_changed) {
     if (DRAV_TextChanged(lastNumeric, numeric) || !only_if_changed) SendNumeric(numeric);
 }
 
-void QDAlphaNumeric_Module::SetDisplay() {
+DRAV_HOT void QDAlphaNumeric_Module::SetDisplay() {
     if (!avionics_ok(true)) {
         SendBlanks(true);
         return;
@@ -289,7 +290,7 @@ int QDAVY_Module::GetButton(const void* data, int* value) {
     return -1;
 }
 
-void QDAVY_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDAVY_Module::HandleInput(int control, int value) {
     if (control != 2) {
         QDAlphaNumeric_Module::HandleInput(control, value);
         return;
@@ -309,7 +310,7 @@ void QDAVY_Module::SendNumeric(const char* text) {
 // ---------------------------------------------------------------------------------------------
 // QD-RSX
 
-E_UnitType QDRSX_Module::GetAvionicType() {
+DRAV_HOT E_UnitType QDRSX_Module::GetAvionicType() {
     return left != nullptr ? left->GetUnitType() : NADA;
 }
 
@@ -385,7 +386,7 @@ int QDRSX_Module::GetButton(const void* data, int* value) {
     return bit;
 }
 
-void QDRSX_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDRSX_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
         DRAV_WriteToLogf("QDRSX_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (left == nullptr || control < 0 || control > 4) return;
@@ -410,7 +411,7 @@ void QDRSX_Module::HandleInput(int control, int value) {
     }
 }
 
-void QDRSX_Module::Refresh() {
+DRAV_HOT void QDRSX_Module::Refresh() {
     if (left == nullptr) return;
     if (left->GetUnitType() != NADA) left->GetFly();
     if (right != nullptr && right->GetUnitType() != NADA) right->GetFly();
@@ -427,7 +428,7 @@ void QDRSX_Module::SendBlanks(bool only_if_changed) {
     if (DRAV_TextChanged(lastRight, kBlank) || !only_if_changed) QDRSX_SetRDisplayText(unit, kBlank);
 }
 
-void QDRSX_Module::SetDisplay() {
+DRAV_HOT void QDRSX_Module::SetDisplay() {
     if (!avionics_ok(true)) {
         SendBlanks(true);
         return;

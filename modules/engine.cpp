@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "core/globals.h"
+#include "core/hot_path.h"
 #include "core/log.h"
 #include "devlib/include/qddev.h"
 #include "simlink/sim_watch.h"
@@ -197,7 +198,7 @@ int QDTHQ_Module::GetButton(const void* data, int* value) {
     return FirstInReport(0) ? 0 : -1; // every report moves all six axes
 }
 
-void QDTHQ_Module::HandleInput(int, int) {
+DRAV_HOT void QDTHQ_Module::HandleInput(int, int) {
     const unsigned char switches =
         std::atomic_ref<unsigned char>(leverSwitches).load(std::memory_order_relaxed);
     for (int i = 0; i < kLevers; ++i) {

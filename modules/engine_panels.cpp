@@ -1,6 +1,7 @@
 // The engine control panel (QD-ECP) and the starter selector (QD-SSM).
 #include "engine.h"
 
+#include "core/hot_path.h"
 #include "core/log.h"
 #include "core/sdk_binding.h"
 #include "devlib/include/qddev.h"
@@ -169,7 +170,7 @@ void QDECP_Module::Clear() {
     });
 }
 
-void QDECP_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDECP_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
         LogControlValue("QDECP_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
     if (control < 0 || control >= kKeys) return;
@@ -258,7 +259,7 @@ void QDSSM_Module::StartEngine(int engine, int value) {
     }
 }
 
-void QDSSM_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDSSM_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
         LogControlValue("QDSSM_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
     switch (control) {

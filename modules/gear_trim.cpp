@@ -7,6 +7,7 @@
 #include "simlink/sim_watch.h"
 
 #include "XPLMDataAccess.h"
+#include "core/hot_path.h"
 
 #include <climits>
 #include <cstdio>
@@ -156,7 +157,7 @@ void QDGTP_Module::Register(unsigned short unit_index) {
     binding[0].SetFly((switches & 0x01) ? Fly_subsystem::ACTION_OFF : Fly_subsystem::ACTION_ON, 0, 0);
 }
 
-void QDGTP_Module::SetDisplay() {
+DRAV_HOT void QDGTP_Module::SetDisplay() {
     uint8_t lamps = CurrentLamps(kQDGTPLampBits);
     if (lamps == lastLamps) return;
     QDGTP_SetIndicators(unit, lamps);
@@ -196,7 +197,7 @@ void QDGTP_Module::Clear() {
     lastLamps = 0;
 }
 
-void QDGTP_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDGTP_Module::HandleInput(int control, int value) {
     if (g_DRAV_DebugHandleInputFunction)
         DRAV_WriteToLogf("QDGTP_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
     switch (control) {
@@ -212,7 +213,7 @@ void QDGTP_Module::HandleInput(int control, int value) {
     }
 }
 
-void QDGTP_Module::Refresh() {
+DRAV_HOT void QDGTP_Module::Refresh() {
     binding[0].GetFly();
     binding[1].GetFly();
     SetDisplay();
@@ -279,7 +280,7 @@ void QDGTP2_Module::Register(unsigned short unit_index) {
         binding[BIND_CENTRE].SetFly(Fly_subsystem::ACTION_ON, 0, 0);
 }
 
-void QDGTP2_Module::SetDisplay() {
+DRAV_HOT void QDGTP2_Module::SetDisplay() {
     uint8_t lamps = CurrentLamps(DRAV_ReadWatched(g_QDGTP2LandingLightsReverseFix) ? kQDGTP2LampBitsSwapped
                                                                                    : kQDGTP2LampBits);
     if (lamps == lastLamps) return;
@@ -335,7 +336,7 @@ void QDGTP2_Module::Clear() {
     lastLamps = 0;
 }
 
-void QDGTP2_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDGTP2_Module::HandleInput(int control, int value) {
     if (g_DRAV_DebugHandleInputFunction)
         DRAV_WriteToLogf("QDGTP2_Module::HandleInput -  ControlID = %d, Value = %d", control, value);
     switch (control) {
@@ -365,7 +366,7 @@ void QDGTP2_Module::HandleInput(int control, int value) {
     }
 }
 
-void QDGTP2_Module::Refresh() {
+DRAV_HOT void QDGTP2_Module::Refresh() {
     binding[BIND_LEVER].GetFly();
     binding[BIND_ROCKER].GetFly();
     SetDisplay();

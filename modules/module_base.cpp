@@ -8,6 +8,7 @@
 
 #include "core/log.h"
 
+#include "core/hot_path.h"
 #include "simlink/avionic.h"
 #include "simlink/simlink_table.h"
 
@@ -18,7 +19,7 @@ std::mutex& DRAV_InputStateMutex() {
 
 StaleMarks g_StaleMarks;
 
-void QD_Abstract_Module::MarkStale() {
+DRAV_HOT void QD_Abstract_Module::MarkStale() {
     stale = true;
     StaleMarks& marks = g_StaleMarks;
     if (marks.count < StaleMarks::kCapacity)
@@ -50,7 +51,7 @@ void QD_Abstract_Module::BindAvionic(Avionic** place, E_UnitType function) {
     of_SimLink(function, place, scratch, -1, TARGET_QDRSX);
 }
 
-bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now) {
+DRAV_HOT bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now) {
     if (kept_size == 0) return false;
     if (now == nullptr) now = "";
     // Compare what would be kept, so an over-long text is not resent on every pass. One loop
@@ -66,7 +67,7 @@ bool DRAV_TextChanged(char* kept, size_t kept_size, const char* now) {
     return true;
 }
 
-void DRAV_JoinText(char* out, size_t out_size, const char* prefix, const char* text) {
+DRAV_HOT void DRAV_JoinText(char* out, size_t out_size, const char* prefix, const char* text) {
     if (out_size == 0) return;
     size_t n = 0;
     for (const char* part : {prefix, text})
@@ -83,12 +84,12 @@ void DRAV_BlankText(char* out, size_t out_size, int width) {
     out[n] = '\0';
 }
 
-void DRAV_RefreshBound(Fly_subsystem* bindings, uint64_t bound) {
+DRAV_HOT void DRAV_RefreshBound(Fly_subsystem* bindings, uint64_t bound) {
     for (; bound != 0; bound &= bound - 1)
         bindings[std::countr_zero(bound)].GetFly();
 }
 
-uint64_t DRAV_BoundOn(const Fly_subsystem* bindings, uint64_t bound) {
+DRAV_HOT uint64_t DRAV_BoundOn(const Fly_subsystem* bindings, uint64_t bound) {
     uint64_t on = 0;
     for (; bound != 0; bound &= bound - 1) {
         const int i = std::countr_zero(bound);
@@ -110,7 +111,7 @@ bool QD_Last_Input::SetQueue(int type, int unit, int button, int extra) {
     return true;
 }
 
-bool QD_Last_Input::Process(Handler handler, void* context) {
+DRAV_HOT bool QD_Last_Input::Process(Handler handler, void* context) {
     bool handled = false;
     // The slot is copied out before the count drops: only then may the producer reuse it.
     while (count.load(std::memory_order_acquire) > 0) {

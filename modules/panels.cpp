@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/hot_path.h"
 #include "core/log.h"
 #include "core/sdk_binding.h"
 #include "devlib/include/qddev.h"
@@ -101,7 +102,7 @@ void QDPBX_Module::Register(unsigned short unit_index) {
     if (DRAV_DebugRegister()) DRAV_LogControlState("QDPBX_Module::Register - PrevSwitchVals", now);
 }
 
-void QDPBX_Module::SetDisplay() {
+DRAV_HOT void QDPBX_Module::SetDisplay() {
     SendLamps(unit, binding, kButtons, lastLamps, QDPBX_SetIndicators,
               "QDPBX_Module::SetDisplay - Indicators");
 }
@@ -117,14 +118,14 @@ void QDPBX_Module::Clear() {
     lastLamps = 0;
 }
 
-void QDPBX_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDPBX_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
         DRAV_WriteToLogf("QDPBX_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (control < 0 || control >= kButtons) return;
     binding[control].SetFly(value != 0 ? Fly_subsystem::ACTION_PRESS : Fly_subsystem::ACTION_RELEASE, 0, 0);
 }
 
-void QDPBX_Module::Refresh() {
+DRAV_HOT void QDPBX_Module::Refresh() {
     RefreshBindings(binding, kButtons);
     SetDisplay();
 }
@@ -160,7 +161,7 @@ void QDTGX_Module::PushSwitch(int index, bool on) {
     binding[index].SetFly(on ? Fly_subsystem::ACTION_ON : Fly_subsystem::ACTION_OFF, 0, 0);
 }
 
-void QDTGX_Module::SetDisplay() {
+DRAV_HOT void QDTGX_Module::SetDisplay() {
     SendLamps(unit, binding, kSwitches, lastLamps, QDTGX_SetIndicators,
               "QDTGX_Module::SetDisplay - Indicators");
 }
@@ -175,14 +176,14 @@ void QDTGX_Module::Clear() {
     lastLamps = 0;
 }
 
-void QDTGX_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDTGX_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
         DRAV_WriteToLogf("QDTGX_Module::HandleInput -  Button = %d, Value = %d", control, value);
     if (control < 0 || control >= kSwitches) return;
     PushSwitch(control, value != 0);
 }
 
-void QDTGX_Module::Refresh() {
+DRAV_HOT void QDTGX_Module::Refresh() {
     RefreshBindings(binding, kSwitches);
     SetDisplay();
 }
@@ -209,7 +210,7 @@ void QDKNB_Module::Register(unsigned short unit_index) {
     if (DRAV_DebugRegister()) DRAV_LogControlState("QDKNB_Module::Register - PrevSwitchVals", now);
 }
 
-void QDKNB_Module::SetDisplay() {
+DRAV_HOT void QDKNB_Module::SetDisplay() {
     SendLamps(unit, binding, kButtons, lastLamps, QDKNB_SetIndicators,
               "QDKNB_Module::SetDisplay - Indicators");
 }
@@ -235,7 +236,7 @@ void QDKNB_Module::Clear() {
     lastLamps = 0;
 }
 
-void QDKNB_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDKNB_Module::HandleInput(int control, int value) {
     if (DRAV_DebugHandleInput())
         DRAV_WriteToLogf("QDKNB_Module::HandleInput - Button = %d, Value = %d", control, value);
     if (control >= 0 && control < kButtons) {
@@ -249,7 +250,7 @@ void QDKNB_Module::HandleInput(int control, int value) {
     dials[dial]->Tune(0, steps, QDHW_KNB);
 }
 
-void QDKNB_Module::Refresh() {
+DRAV_HOT void QDKNB_Module::Refresh() {
     RefreshBindings(binding, kButtons);
     SetDisplay();
 }
@@ -292,7 +293,7 @@ void QDANP_Module::SendColours(unsigned char lit) {
     }
 }
 
-void QDANP_Module::SetDisplay() {
+DRAV_HOT void QDANP_Module::SetDisplay() {
     const unsigned char lamps = PoweredLamps(binding, kButtons);
     if (lamps == lastLamps) return;
     SendColours(lamps);
@@ -310,7 +311,7 @@ void QDANP_Module::Clear() {
     lastLamps = 0;
 }
 
-void QDANP_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDANP_Module::HandleInput(int control, int value) {
     if (control < 0 || control >= kButtons || value != 1) return;
     int command = -1;
     switch (binding[control].GetUnitType()) {
@@ -330,7 +331,7 @@ void QDANP_Module::HandleInput(int control, int value) {
         XPLMCommandOnce_ptr(ANPCommandOnceRefs[command]);
 }
 
-void QDANP_Module::Refresh() {
+DRAV_HOT void QDANP_Module::Refresh() {
     RefreshBindings(binding, kButtons);
     SetDisplay();
 }
@@ -387,7 +388,7 @@ void QDIOB_Module::SendOutputs(uint32_t bits) {
         static_cast<unsigned char>((bits >> 16) & 0xFF), static_cast<unsigned char>(bits >> 24));
 }
 
-void QDIOB_Module::SetDisplay() {
+DRAV_HOT void QDIOB_Module::SetDisplay() {
     const uint32_t bits = avionics_ok(false) ? static_cast<uint32_t>(DRAV_BoundOn(outputs, boundOutputs)) : 0;
     if (bits == lastOutputs) return;
     SendOutputs(bits);
@@ -434,7 +435,7 @@ void QDIOB_Module::Clear() {
     lastOutputs = 0;
 }
 
-void QDIOB_Module::HandleInput(int control, int value) {
+DRAV_HOT void QDIOB_Module::HandleInput(int control, int value) {
     if (control < 0 || control >= kInputs) return;
     const int type = switchTypes[control];
     if (DRAV_DebugHandleInput())
@@ -463,7 +464,7 @@ void QDIOB_Module::HandleInput(int control, int value) {
     }
 }
 
-void QDIOB_Module::Refresh() {
+DRAV_HOT void QDIOB_Module::Refresh() {
     DRAV_RefreshBound(outputs, boundOutputs);
     SetDisplay();
 }

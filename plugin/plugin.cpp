@@ -16,6 +16,7 @@
 #include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "XPLMUtilities.h"
+#include "core/hot_path.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -34,7 +35,7 @@ constexpr int kMsgX737SupportOff = static_cast<int>(0x8888888F);
 constexpr int kDeviceTypeAPX = 12;
 constexpr int kBannerHideAt = 6;
 
-float DoButtons_FlightLoopCallback(float, float, int, void*) {
+DRAV_HOT float DoButtons_FlightLoopCallback(float, float, int, void*) {
     // A unit plugged in while flying works at once, with its settings.
     DRAV_RegisterArrivedUnits();
     // Displays and lamps follow an input in the same frame: every value shown is read again,
@@ -49,7 +50,7 @@ void SelectAircraftSettings() {
     DRAV_ReadConfigSettings();
 }
 
-float Refresh_FlightLoopCallback(float, float, int, void*) {
+DRAV_HOT float Refresh_FlightLoopCallback(float, float, int, void*) {
     // DRAV.INI or the profile edited while flying: every unit again, from the new content.
     if (DRAV_TakeSettingsChange() && ii_runmodule != 0) {
         DRAV_WriteToLog("Settings changed on disk: registering every unit again.");

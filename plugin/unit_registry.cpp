@@ -27,6 +27,7 @@
 #include "modules/module_base.h"
 #include "modules/panels.h"
 
+#include "core/hot_path.h"
 #include "modules/autopilot.h"
 #include "modules/avionics.h"
 #include "modules/engine.h"
@@ -80,7 +81,7 @@ template <class Module> class ModuleList final : public ModuleListBase {
 
   public:
     int Size() const override { return static_cast<int>(items.size()); }
-    QD_Abstract_Module* At(int index) override { return Get(index); }
+    DRAV_HOT QD_Abstract_Module* At(int index) override { return Get(index); }
     size_t ModuleBytes() const override { return sizeof(Module); }
     Module* Get(int index) {
         return (index >= 0 && index < static_cast<int>(items.size())) ? &items[static_cast<size_t>(index)]
@@ -124,7 +125,7 @@ ModuleList<QDTHQ_Module> g_QDTHQ;
 ModuleList<QDECP_Module> g_QDECP;
 ModuleList<QDSSM_Module> g_QDSSM;
 
-ModuleListBase* ListOf(int type) {
+DRAV_HOT ModuleListBase* ListOf(int type) {
     switch (type) {
     case QDHW_AVX:
         return &g_QDAVX;
@@ -360,7 +361,7 @@ void RegisterPanelANP(QDANP_Module& m, int unit) {
 
 // ---- Module-function targets and brightness for the simulator link --------------------------------
 
-AvionicsUnit* FindAvionicsUnit(int targetKind, int targetUnit) {
+DRAV_HOT AvionicsUnit* FindAvionicsUnit(int targetKind, int targetUnit) {
     switch (targetKind) {
     case TARGET_QDAVX:
         return g_QDAVX.Get(targetUnit);
@@ -376,7 +377,7 @@ AvionicsUnit* FindAvionicsUnit(int targetKind, int targetUnit) {
 DevlibBrightnessPort g_BrightnessPort;
 
 // Drains one queued event into its unit's module; the unit may have gone meanwhile.
-void HandleQueued(const QD_Last_Input::Entry& entry, void* context) {
+DRAV_HOT void HandleQueued(const QD_Last_Input::Entry& entry, void* context) {
     QD_Abstract_Module* module = nullptr;
     if (of_get_Device(entry.type, entry.unit, &module) == 1) {
         module->HandleInput(entry.button, entry.extra);
@@ -692,7 +693,7 @@ void BuildRoster() {
 }
 
 // Brings the roster's stale flags up to date with the units marked since the last look.
-void TakeStaleMarks() {
+DRAV_HOT void TakeStaleMarks() {
     StaleMarks& marks = g_StaleMarks;
     if (marks.overflow) {
         for (int i = 0; i < g_RosterSize; ++i)
@@ -706,7 +707,7 @@ void TakeStaleMarks() {
 }
 
 // Refreshes one unit, noting what it reads.
-void RefreshRecorded(RosterEntry& e) {
+DRAV_HOT void RefreshRecorded(RosterEntry& e) {
     QD_Abstract_Module& m = *e.module;
     {
         WatchRecording recording(m.watched);
@@ -756,7 +757,7 @@ int DRAV_RefreshCheckMisses() {
     return g_CheckMisses;
 }
 
-void of_RefreshUnits() {
+DRAV_HOT void of_RefreshUnits() {
     DRAV_BeginPowerSnapshot();
     // Every unit records what it reads afresh, so the table holds only what is shown now.
     DRAV_WatchReset();
@@ -769,7 +770,7 @@ void of_RefreshUnits() {
     DRAV_EndPowerSnapshot();
 }
 
-void of_RefreshChangedUnits() {
+DRAV_HOT void of_RefreshChangedUnits() {
     DRAV_BeginPowerSnapshot();
     const WatchSet& changed = DRAV_WatchPoll();
     if (!g_RosterValid) BuildRoster();
@@ -840,7 +841,7 @@ bool InputCallback(tagQDDevHWType type, uint16_t unit, const void* data) {
     return true;
 }
 
-int DRAV_ProcessInput() {
+DRAV_HOT int DRAV_ProcessInput() {
     int handled = 0;
     g_QD_Last_Input.Process(HandleQueued, &handled);
     return handled;
@@ -866,7 +867,7 @@ bool ConnectCallback(tagQDDevHWType type, uint16_t unit, tagEventToken token) {
 
 } // namespace
 
-void DRAV_RegisterArrivedUnits() {
+DRAV_HOT void DRAV_RegisterArrivedUnits() {
     if (!g_UnitsArrived.load(std::memory_order_acquire)) return;
     g_UnitsArrived.store(false);
     of_FindDevices();

@@ -1,6 +1,7 @@
 #include "simlink/avionic.h"
 
 #include "core/globals.h"
+#include "core/hot_path.h"
 #include "simlink/sim_watch.h"
 
 #include <cmath>
@@ -125,8 +126,8 @@ class TextOut {
 
 } // namespace
 
-int ModDecimalValue(int value, int lowDigit, int digitCount, int min, int max, bool wrap, int steps,
-                    int stepSize) {
+DRAV_HOT int ModDecimalValue(int value, int lowDigit, int digitCount, int min, int max, bool wrap, int steps,
+                             int stepSize) {
     // Wide arithmetic: a wild simulator value must not overflow on the way.
     long long lowMul = 1;
     for (int i = 0; i < lowDigit && i < 9; ++i)
@@ -176,12 +177,12 @@ Avionic* Avionic::Register(const char* label_text, EDisplayType format, E_UnitTy
     return this;
 }
 
-float Avionic::InternalGet() const {
+DRAV_HOT float Avionic::InternalGet() const {
     if (!dataRef) return 0.0f;
     return isFloat ? DRAV_ReadFloat(dataRef) : static_cast<float>(DRAV_ReadInt(dataRef));
 }
 
-void Avionic::InternalSet(float v) {
+DRAV_HOT void Avionic::InternalSet(float v) {
     if (!dataRef) return;
     if (isFloat)
         XPLMSetDataf(dataRef, v);
@@ -193,7 +194,7 @@ bool Avionic::ModeSwitchOn() {
     return modeSwitch.GetSim() == 1;
 }
 
-void Avionic::GetFly() {
+DRAV_HOT void Avionic::GetFly() {
     if (displayType != EDisplayType::DISP_BRIGHTNESS && displayType != EDisplayType::DISP_RAW) {
         const float raw = InternalGet();
         int variant = 0;
@@ -215,7 +216,7 @@ void Avionic::GetFly() {
     FormatText(0.0f, 0);
 }
 
-void Avionic::FormatText(float v, int variant) {
+DRAV_HOT void Avionic::FormatText(float v, int variant) {
     // Into the 10-byte field: a value too wide for its format shows truncated.
     TextOut out(text, sizeof text);
     switch (displayType) {

@@ -1,5 +1,6 @@
 // Tuning arithmetic: how one encoder step changes each kind of value.
 #include "core/globals.h"
+#include "core/hot_path.h"
 #include "simlink/avionic.h"
 
 #include <cmath>
@@ -156,7 +157,7 @@ int DRAV_Com833Coarse(int k, int steps) {
     return ComCoarse(mhz * 1000 + khz, steps);
 }
 
-bool Avionic::TunedValue(float v, short coarseSteps, short fineSteps, int hw, float* out) {
+DRAV_HOT bool Avionic::TunedValue(float v, short coarseSteps, short fineSteps, int hw, float* out) {
     const int n = Trunc(v);
     const int coarse = coarseSteps;
     const int fine = fineSteps;
@@ -362,7 +363,7 @@ bool Avionic::TunedValue(float v, short coarseSteps, short fineSteps, int hw, fl
     }
 }
 
-void Avionic::Tune(short coarseSteps, short fineSteps, int hw_type) {
+DRAV_HOT void Avionic::Tune(short coarseSteps, short fineSteps, int hw_type) {
     if (unitType == DISP_BRIGHTNESS) {
         // The hardware's own level: nothing goes to the simulator.
         TuneBrightness(fineSteps);

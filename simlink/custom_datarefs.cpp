@@ -6,6 +6,7 @@
 #include "core/sdk_binding.h"
 
 #include "XPLMPlugin.h"
+#include "core/hot_path.h"
 
 #include <algorithm>
 #include <cmath>
@@ -487,12 +488,12 @@ bool ReadAvionicsPower(bool need_avionics_switch);
 
 } // namespace
 
-void DRAV_BeginPowerSnapshot() {
+DRAV_HOT void DRAV_BeginPowerSnapshot() {
     g_power_snapshot = PowerSnapshot{};
     g_power_snapshot.active = true;
 }
 
-void DRAV_EndPowerSnapshot() {
+DRAV_HOT void DRAV_EndPowerSnapshot() {
     g_power_snapshot = PowerSnapshot{};
 }
 
@@ -500,13 +501,13 @@ namespace {
 
 // The answer as the refresh after an input polls it: one watched yes/no instead of the
 // several values behind it.
-int PowerAnswer(int need_avionics_switch) {
+DRAV_HOT int PowerAnswer(int need_avionics_switch) {
     return avionics_ok(need_avionics_switch != 0) ? 1 : 0;
 }
 
 } // namespace
 
-bool avionics_ok(bool need_avionics_switch) {
+DRAV_HOT bool avionics_ok(bool need_avionics_switch) {
     bool ok;
     if (!g_power_snapshot.active) {
         ok = ReadAvionicsPower(need_avionics_switch);
@@ -528,7 +529,7 @@ bool avionics_ok(bool need_avionics_switch) {
 
 namespace {
 
-bool ReadAvionicsPower(bool need_avionics_switch) {
+DRAV_HOT bool ReadAvionicsPower(bool need_avionics_switch) {
     PowerRefs& p = g_power;
     if (!p.found) {
         p.avionics_on = XPLMFindDataRef("sim/cockpit/electrical/avionics_on");

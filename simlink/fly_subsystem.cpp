@@ -1,6 +1,7 @@
 #include "fly_subsystem.h"
 
 #include "XPLMUtilities.h"
+#include "core/hot_path.h"
 #include "sim_watch.h"
 
 namespace {
@@ -87,7 +88,7 @@ XPLMDataRef DATAREF_SWITCH::Register(float on, float off, float compare, const c
     return dataRef;
 }
 
-int DATAREF_SWITCH::GetSim() {
+DRAV_HOT int DATAREF_SWITCH::GetSim() {
     if (dataRef == nullptr) return 0;
     float value = 0.0f;
     switch (dataType) {
@@ -255,14 +256,14 @@ namespace {
 
 // What a target unit shows (-1: no such unit), as the refresh after an input polls it: kind and
 // unit index in one argument.
-int TargetShown(int target) {
+DRAV_HOT int TargetShown(int target) {
     AvionicsUnit* unit = FindTargetUnit(target >> 8, target & 0xff);
     return unit != nullptr ? static_cast<int>(unit->GetAvionicType()) : -1;
 }
 
 } // namespace
 
-void Fly_subsystem::GetTargetState() {
+DRAV_HOT void Fly_subsystem::GetTargetState() {
     if (targetKind < TARGET_QDAVX || targetKind > TARGET_QDRSX || targetUnit < 0 || targetUnit > 0xff) return;
     // Another unit's page changes with that unit's inputs: watched as a value of its own.
     const int target = (targetKind << 8) | targetUnit;
@@ -278,7 +279,7 @@ void Fly_subsystem::GetTargetState() {
         state = (shown == targetFunction) ? 1 : 0;
 }
 
-void Fly_subsystem::GetFly() {
+DRAV_HOT void Fly_subsystem::GetFly() {
     if (unitType == NADA) return;
     if (kind == KIND_MODULE_FUNCTION) {
         GetTargetState();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "XPLMProcessing.h"
+#include "core/hot_path.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ size_t HashOf(const void* source, int16_t arg, uint8_t kind, uint8_t count) {
 
 // The entry for this value, added when new (*added set); -1 when the table (or the array pool)
 // is full.
-int Find(const void* source, int16_t arg, uint8_t kind, uint8_t count, bool* added) {
+DRAV_HOT int Find(const void* source, int16_t arg, uint8_t kind, uint8_t count, bool* added) {
     *added = false;
     for (size_t i = HashOf(source, arg, kind, count);; i = (i + 1) & (kHashSlots - 1)) {
         const int id = g_table.hash[i] - 1;
@@ -102,7 +103,7 @@ int Find(const void* source, int16_t arg, uint8_t kind, uint8_t count, bool* add
 // Notes a single value for the unit being recorded. An entry already known keeps the value it
 // holds (last polled, or first read in this pass): should this read differ, the next poll finds
 // the change for every unit that reads the value, not only for this one.
-void Note(const void* source, int arg, uint8_t kind, uint32_t value) {
+DRAV_HOT void Note(const void* source, int arg, uint8_t kind, uint32_t value) {
     if (g_recording == nullptr || source == nullptr) return;
     if ((kind == KIND_INT || kind == KIND_FLOAT) && IsThrough(source)) return;
     bool added = false;
@@ -116,7 +117,8 @@ void Note(const void* source, int arg, uint8_t kind, uint32_t value) {
     g_recording->Add(id);
 }
 
-template <class T> void NoteArray(const void* source, int offset, uint8_t kind, const T* values, int count) {
+template <class T>
+DRAV_HOT void NoteArray(const void* source, int offset, uint8_t kind, const T* values, int count) {
     if (g_recording == nullptr || source == nullptr || count <= 0) return;
     bool added = false;
     const int id = count <= kMaxWatchedArray && offset == static_cast<int16_t>(offset)
@@ -178,49 +180,49 @@ bool ReadAgain(Entry& e) {
 
 } // namespace
 
-int DRAV_ReadInt(XPLMDataRef ref) {
+DRAV_HOT int DRAV_ReadInt(XPLMDataRef ref) {
     const int v = XPLMGetDatai(ref);
     Note(ref, 0, KIND_INT, Bits(v));
     return v;
 }
 
-float DRAV_ReadFloat(XPLMDataRef ref) {
+DRAV_HOT float DRAV_ReadFloat(XPLMDataRef ref) {
     const float v = XPLMGetDataf(ref);
     Note(ref, 0, KIND_FLOAT, Bits(v));
     return v;
 }
 
-int DRAV_ReadInts(XPLMDataRef ref, int* out, int offset, int count) {
+DRAV_HOT int DRAV_ReadInts(XPLMDataRef ref, int* out, int offset, int count) {
     const int n = XPLMGetDatavi(ref, out, offset, count);
     if (out != nullptr) NoteArray(ref, offset, KIND_INTS, out, count);
     return n;
 }
 
-int DRAV_ReadFloats(XPLMDataRef ref, float* out, int offset, int count) {
+DRAV_HOT int DRAV_ReadFloats(XPLMDataRef ref, float* out, int offset, int count) {
     const int n = XPLMGetDatavf(ref, out, offset, count);
     if (out != nullptr) NoteArray(ref, offset, KIND_FLOATS, out, count);
     return n;
 }
 
-int DRAV_ReadWatched(const int& value) {
+DRAV_HOT int DRAV_ReadWatched(const int& value) {
     const int v = value;
     Note(&value, 0, KIND_MEM_INT, Bits(v));
     return v;
 }
 
-int DRAV_ReadWatched(const std::atomic<int>& value) {
+DRAV_HOT int DRAV_ReadWatched(const std::atomic<int>& value) {
     const int v = value.load(std::memory_order_relaxed);
     Note(&value, 0, KIND_MEM_ATOMIC, Bits(v));
     return v;
 }
 
-float DRAV_ReadWatched(const float& value) {
+DRAV_HOT float DRAV_ReadWatched(const float& value) {
     const float v = value;
     Note(&value, 0, KIND_MEM_FLOAT, Bits(v));
     return v;
 }
 
-void DRAV_NoteComputed(WatchedFunction fn, int arg, int value) {
+DRAV_HOT void DRAV_NoteComputed(WatchedFunction fn, int arg, int value) {
     Note(reinterpret_cast<const void*>(fn), arg, KIND_COMPUTED, Bits(value));
 }
 
@@ -249,12 +251,12 @@ void DRAV_RefreshAlways() {
     if (g_recording != nullptr) g_recording->always = true;
 }
 
-WatchRecording::WatchRecording(WatchSet& set) : previous(g_recording) {
+DRAV_HOT WatchRecording::WatchRecording(WatchSet& set) : previous(g_recording) {
     set.Clear();
     g_recording = &set;
 }
 
-WatchRecording::~WatchRecording() {
+DRAV_HOT WatchRecording::~WatchRecording() {
     g_recording = previous;
 }
 
@@ -272,7 +274,7 @@ void DRAV_WatchReset() {
     g_table.arrays = 0;
 }
 
-const WatchSet& DRAV_WatchPoll() {
+DRAV_HOT const WatchSet& DRAV_WatchPoll() {
     // Computed values read their inputs directly; nothing read here is noted.
     WatchPause pause;
     g_table.changed.Clear();

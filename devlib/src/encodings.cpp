@@ -1,4 +1,5 @@
 #include "encodings.h"
+#include "hot_path.h"
 
 #include <cstring>
 
@@ -74,7 +75,7 @@ uint16_t SixteenSegmentCode(char c) {
 
 } // namespace qddev
 
-void Text2SegmentData(const char* text, uint8_t* out, size_t n) {
+QDDEV_HOT void Text2SegmentData(const char* text, uint8_t* out, size_t n) {
     if (out == nullptr) return;
     std::memset(out, 0, n);
     if (text == nullptr) return;

@@ -1,4 +1,5 @@
 #include "outgoing_queue.h"
+#include "hot_path.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -209,7 +210,7 @@ OutgoingQueue::~OutgoingQueue() {
     Stop();
 }
 
-void OutgoingQueue::Offer(const uint8_t* data, size_t len, bool feature) {
+QDDEV_HOT void OutgoingQueue::Offer(const uint8_t* data, size_t len, bool feature) {
     State& s = *state_;
     {
         std::lock_guard<std::mutex> lock(s.mu);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "hid_transport.h"
+#include "hot_path.h"
 
 #include <atomic>
 #include <chrono>
@@ -89,8 +90,12 @@ class OutgoingQueue {
 class QueuedConnection : public HidConnection {
   public:
     const HidInfo& Info() const override { return info_; }
-    uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override { return Queue(data, len, true); }
-    uint32_t QueueOutputReport(const uint8_t* data, size_t len) override { return Queue(data, len, false); }
+    QDDEV_HOT uint32_t QueueFeatureReport(const uint8_t* data, size_t len) override {
+        return Queue(data, len, true);
+    }
+    QDDEV_HOT uint32_t QueueOutputReport(const uint8_t* data, size_t len) override {
+        return Queue(data, len, false);
+    }
     void SetQueueLimit(size_t max_pending) override {
         if (out_) out_->SetLimit(max_pending);
     }

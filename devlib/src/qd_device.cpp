@@ -1,4 +1,5 @@
 #include "qd_device.h"
+#include "hot_path.h"
 
 #include <algorithm>
 #include <chrono>
@@ -181,7 +182,7 @@ int QDDevice::GetDeviceIndex() const {
     return mIndex.load(std::memory_order_acquire);
 }
 
-uint32_t QDDevice::SendFeature(uint8_t id, const uint8_t* payload, size_t n) {
+QDDEV_HOT uint32_t QDDevice::SendFeature(uint8_t id, const uint8_t* payload, size_t n) {
     uint8_t report[64] = {};
     if (n + 1 > sizeof(report)) return QDDEV_ERR_NO_MEMORY;
     report[0] = id;
@@ -230,7 +231,7 @@ uint16_t QDDevice::CountDevicesOfType(tagQDDevHWType type) {
     return ValidType(type) ? sDevices[type].length : 0;
 }
 
-std::shared_ptr<QDDevice> QDDevice::GetNthDeviceOfType(tagQDDevHWType type, int index) {
+QDDEV_HOT std::shared_ptr<QDDevice> QDDevice::GetNthDeviceOfType(tagQDDevHWType type, int index) {
     const int16_t slot = static_cast<int16_t>(index); // only the low 16 bits count
     std::lock_guard<std::recursive_mutex> lock(sMutex);
     if (!ValidType(type) || slot < 0 || slot >= sDevices[type].length) return nullptr;

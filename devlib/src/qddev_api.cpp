@@ -1,4 +1,5 @@
 // The flat call interface: argument checks, then a registry lookup, then the device object.
+#include "hot_path.h"
 #include "platform_override.h"
 #include "qd_factory.h"
 #include "qd_models.h"
@@ -30,7 +31,7 @@ void Shutdown() {
     Callbacks() = CallbackSet{};
 }
 
-template <class Device, class Fn> uint32_t WithDevice(tagQDDevHWType type, int index, Fn&& fn) {
+template <class Device, class Fn> QDDEV_HOT uint32_t WithDevice(tagQDDevHWType type, int index, Fn&& fn) {
     if (!gInitialised.load()) return QDDEV_ERR_NOT_INITIALISED;
     // The shared reference keeps the object alive even if its unit is removed meanwhile.
     const std::shared_ptr<QDDevice> device = QDDevice::GetNthDeviceOfType(type, index);
@@ -221,7 +222,7 @@ template <class Device> uint32_t SetLampBrightness(tagQDDevHWType type, int inde
 }
 
 template <class Device>
-uint32_t SetDisplayText(tagQDDevHWType type, int index, int display, const char* text) {
+QDDEV_HOT uint32_t SetDisplayText(tagQDDevHWType type, int index, int display, const char* text) {
     if (text == nullptr) return QDDEV_ERR_BAD_ARGUMENT;
     return WithDevice<Device>(type, index, [&](Device& d) { return d.SetDisplayText(display, text); });
 }
@@ -310,13 +311,13 @@ uint32_t QDRSX_GetIndicators(int index, unsigned char* lamps) {
 uint32_t QDRSX_SetIndicators(int index, unsigned char lamps) {
     return SetIndicators<QDRSXDevice>(QDHW_RSX, index, lamps);
 }
-uint32_t QDRSX_SetLDisplayText(int index, const char* text) {
+QDDEV_HOT uint32_t QDRSX_SetLDisplayText(int index, const char* text) {
     return SetDisplayText<QDRSXDevice>(QDHW_RSX, index, 0, text);
 }
 uint32_t QDRSX_SetLDisplaySegments(int index, const unsigned char seg[6]) {
     return SetDisplaySegments<QDRSXDevice>(QDHW_RSX, index, 0, seg);
 }
-uint32_t QDRSX_SetRDisplayText(int index, const char* text) {
+QDDEV_HOT uint32_t QDRSX_SetRDisplayText(int index, const char* text) {
     return SetDisplayText<QDRSXDevice>(QDHW_RSX, index, 1, text);
 }
 uint32_t QDRSX_SetRDisplaySegments(int index, const unsigned char seg[6]) {
