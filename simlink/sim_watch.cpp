@@ -20,7 +20,11 @@ enum Kind : uint8_t {
 
 constexpr int kMaxWatchedArray = 16;
 constexpr int kArraySlots = 64;
-constexpr int kHashSlots = 2 * WatchSet::kEntries; // a power of two, at most half full
+// The hash grows with the table, a power of two at most half full: a small table (an aircraft's
+// few dozen values) keeps its slots in a few cache lines, which the refresh after an input probes
+// once per value its unit reads.
+constexpr int kHashSlots = 2 * WatchSet::kEntries;
+constexpr int kMinHashSlots = 128;
 
 // One watched value: what to read and the value last read. Arrays keep theirs in a slot of
 // arrayValues. Sixteen bytes: the poll after every input walks these in order.
@@ -36,7 +40,8 @@ static_assert(sizeof(Entry) == 16);
 struct Table {
     Entry entries[WatchSet::kEntries];
     uint32_t arrayValues[kArraySlots][kMaxWatchedArray];
-    uint16_t hash[kHashSlots]; // entry index + 1; 0 is free
+    uint16_t hash[kHashSlots]; // entry index + 1; 0 is free; the first hashSlots are in use
+    int hashSlots = kMinHashSlots;
     int count = 0;
     int arrays = 0;
     WatchSet changed;
@@ -76,14 +81,32 @@ size_t HashOf(const void* source, int16_t arg, uint8_t kind, uint8_t count) {
     uint64_t h = reinterpret_cast<uintptr_t>(source);
     h ^= (static_cast<uint64_t>(static_cast<uint16_t>(arg)) << 16) ^ (uint64_t{kind} << 8) ^ count;
     h *= 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(h >> 40) & (kHashSlots - 1);
+    return static_cast<size_t>(h >> 40) & static_cast<size_t>(g_table.hashSlots - 1);
+}
+
+size_t NextSlot(size_t i) {
+    return (i + 1) & static_cast<size_t>(g_table.hashSlots - 1);
+}
+
+// Doubles the hash once it is half full and puts every entry in again.
+void GrowHashWhenHalfFull() {
+    if (g_table.count * 2 <= g_table.hashSlots || g_table.hashSlots == kHashSlots) return;
+    g_table.hashSlots *= 2;
+    std::memset(g_table.hash, 0, sizeof(uint16_t) * static_cast<size_t>(g_table.hashSlots));
+    for (int id = 0; id < g_table.count; ++id) {
+        const Entry& e = g_table.entries[id];
+        size_t i = HashOf(e.source, e.arg, e.kind, e.count);
+        while (g_table.hash[i] != 0)
+            i = NextSlot(i);
+        g_table.hash[i] = static_cast<uint16_t>(id + 1);
+    }
 }
 
 // The entry for this value, added when new (*added set); -1 when the table (or the array pool)
 // is full.
 DRAV_HOT int Find(const void* source, int16_t arg, uint8_t kind, uint8_t count, bool* added) {
     *added = false;
-    for (size_t i = HashOf(source, arg, kind, count);; i = (i + 1) & (kHashSlots - 1)) {
+    for (size_t i = HashOf(source, arg, kind, count);; i = NextSlot(i)) {
         const int id = g_table.hash[i] - 1;
         if (id < 0) {
             const bool array = kind == KIND_INTS || kind == KIND_FLOATS;
@@ -92,6 +115,7 @@ DRAV_HOT int Find(const void* source, int16_t arg, uint8_t kind, uint8_t count, 
             g_table.entries[next] =
                 Entry{source, arg, kind, count, array ? static_cast<uint32_t>(g_table.arrays++) : 0u};
             g_table.hash[i] = static_cast<uint16_t>(next + 1);
+            GrowHashWhenHalfFull();
             *added = true;
             return next;
         }
@@ -269,7 +293,8 @@ WatchPause::~WatchPause() {
 }
 
 void DRAV_WatchReset() {
-    std::memset(g_table.hash, 0, sizeof g_table.hash);
+    std::memset(g_table.hash, 0, sizeof(uint16_t) * static_cast<size_t>(g_table.hashSlots));
+    g_table.hashSlots = kMinHashSlots;
     g_table.count = 0;
     g_table.arrays = 0;
 }

@@ -186,6 +186,21 @@ TEST_F(SimWatchTest, AFullTableOrALongArrayMakesTheReaderAlwaysRefreshed) {
     }
     EXPECT_EQ(DRAV_WatchCount(), WatchSet::kEntries);
     EXPECT_TRUE(set.always);
+    // The table grew (its hash with it) while these were noted: each is still one entry, found
+    // again by the next recording, and polled.
+    WatchSet again;
+    {
+        WatchRecording r(again);
+        for (int i = 0; i < WatchSet::kEntries; i += 7)
+            DRAV_ReadWatched(values[i]);
+    }
+    EXPECT_EQ(DRAV_WatchCount(), WatchSet::kEntries);
+    EXPECT_FALSE(again.always);
+    values[0] = 1;
+    values[WatchSet::kEntries - 1] = 1;
+    const WatchSet& changed = DRAV_WatchPoll();
+    EXPECT_TRUE(again.Intersects(changed));
+    EXPECT_TRUE(set.Intersects(changed));
 
     DRAV_WatchReset();
     WatchSet array;
