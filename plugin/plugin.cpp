@@ -63,7 +63,8 @@ DRAV_HOT float Refresh_FlightLoopCallback(float, float, int, void*) {
         ii_runmodule = 1;
         snprintf(g_debug, sizeof g_debug, "%s", kPluginDescription);
     } else {
-        of_RefreshUnits();
+        // What the simulator changed since the last pass; every unit now and then.
+        of_RefreshPass();
     }
     if (g_HideSplashTimer == kBannerHideAt) {
         if (gWindow) {

@@ -717,8 +717,8 @@ DRAV_HOT void RefreshRecorded(RosterEntry& e) {
     CopyFlags(e);
 }
 
-// The refresh check (DRAV_CHECK_REFRESH=1): the frame after an input also refreshes every unit it
-// skipped, and a unit that this changes was skipped wrongly. A refresh of a unit that is up to
+// The refresh check (DRAV_CHECK_REFRESH=1): a refresh of the changed units also refreshes every
+// unit it skipped, and a unit that this changes was skipped wrongly. A refresh of a unit that is up to
 // date changes nothing in it, not even what it notes as read.
 bool g_CheckRefresh = false;
 int g_CheckMisses = 0;
@@ -739,7 +739,7 @@ void CheckSkipped(RosterEntry& e) {
     if (!changed) return;
     ++g_CheckMisses;
     if (g_CheckMisses > kCheckLinesLogged) return;
-    DRAV_Reportf("Refresh check: %s unit %d was skipped after an input but its refresh changed it",
+    DRAV_Reportf("Refresh check: %s unit %d was skipped but its refresh changed it",
                  QDHWType2Text(static_cast<tagQDDevHWType>(e.type)), e.index + 1);
     if (g_CheckMisses == kCheckLinesLogged)
         DRAV_Reportf("Refresh check: further misses are counted, not logged");
@@ -757,7 +757,13 @@ int DRAV_RefreshCheckMisses() {
     return g_CheckMisses;
 }
 
+namespace {
+// The refresh loop's passes since the last full one.
+int g_PassesSinceFull = 0;
+} // namespace
+
 DRAV_HOT void of_RefreshUnits() {
+    g_PassesSinceFull = 0;
     DRAV_BeginPowerSnapshot();
     // Every unit records what it reads afresh, so the table holds only what is shown now.
     DRAV_WatchReset();
@@ -786,6 +792,13 @@ DRAV_HOT void of_RefreshChangedUnits() {
             CheckSkipped(e);
     }
     DRAV_EndPowerSnapshot();
+}
+
+DRAV_HOT void of_RefreshPass() {
+    if (++g_PassesSinceFull < kFullPassEvery)
+        of_RefreshChangedUnits();
+    else
+        of_RefreshUnits();
 }
 
 void of_QDClear() {

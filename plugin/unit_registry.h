@@ -23,8 +23,13 @@ void of_RefreshUnits();
 // an input or were (re)registered since their last refresh, or that depend on something not
 // watched: what the frame after an input runs.
 void of_RefreshChangedUnits();
-// The refresh check: the frame after an input also refreshes the units it skipped and logs a
-// "Refresh check:" line for each that this changed. Read from DRAV_CHECK_REFRESH=1 at enable.
+// The refresh loop's half-second pass: the changed units as above, which follows whatever the
+// simulator changed meanwhile, and every kFullPassEvery passes every unit (of_RefreshUnits), so
+// that what no unit shows any more leaves the watched values.
+constexpr int kFullPassEvery = 20;
+void of_RefreshPass();
+// The refresh check: a refresh of the changed units also refreshes the units it skipped and logs
+// a "Refresh check:" line for each that this changed. Read from DRAV_CHECK_REFRESH=1 at enable.
 void DRAV_SetRefreshCheck(bool on);
 // Units found changed since the check was set.
 int DRAV_RefreshCheckMisses();

@@ -190,6 +190,32 @@ TEST_F(RegistryTest, InputFrameRedrawsTheUnitsShowingAChangedValueAndNoOthers) {
     EXPECT_EQ(pbx[1]->lastLamps, 0x01);
 }
 
+// The half-second pass follows what the simulator changed by itself, redrawing only the units
+// that show it, and now and then every unit.
+TEST_F(RegistryTest, RefreshPassRedrawsWhatTheSimulatorChangedAndEveryUnitNowAndThen) {
+    constexpr const char* kTaxi = "sim/cockpit/electrical/taxi_light_on";
+    QDPBX_Module* pbx[3] = {};
+    ASSERT_NO_FATAL_FAILURE(StartThreePanels(
+        "[QDPBX_1]\nFunction1=BEACON_LTS\n[QDPBX_2]\nFunction1=BEACON_LTS\n[QDPBX_3]\nFunction1=TAXI_LTS\n",
+        pbx));
+    hostsim::SetInt(kTaxi, 0);
+    of_RefreshUnits();
+    // A lamp byte no refresh would leave: a unit redrawn loses it.
+    pbx[1]->lastLamps = 0x80;
+    pbx[2]->lastLamps = 0x80;
+
+    hostsim::SetInt(kTaxi, 1);
+    of_RefreshPass();
+    EXPECT_EQ(pbx[2]->lastLamps, 0x01) << "shows the taxi light the simulator switched";
+    EXPECT_EQ(pbx[1]->lastLamps, 0x80) << "shows nothing that changed: skipped";
+
+    for (int pass = 2; pass < kFullPassEvery; ++pass)
+        of_RefreshPass();
+    EXPECT_EQ(pbx[1]->lastLamps, 0x80);
+    of_RefreshPass();
+    EXPECT_EQ(pbx[1]->lastLamps, 0x00) << "every unit in the full pass";
+}
+
 // A unit marked stale by anything but its own input (another unit's module function, a clear) is
 // redrawn in the next input frame, also when more marks came than the registry's list holds.
 TEST_F(RegistryTest, InputFrameRedrawsEveryUnitMarkedStale) {
@@ -304,10 +330,9 @@ TEST_F(RegistryTest, RefreshCheckFindsAUnitSkippedWhileNotUpToDate) {
     input();
     EXPECT_EQ(DRAV_RefreshCheckMisses(), 1);
     EXPECT_EQ(tgx->lastLamps, shown); // refreshed after all
-    EXPECT_NE(
-        hostsim::DebugLog().find(
-            "DRAV: Refresh check: QDTGX unit 1 was skipped after an input but its refresh changed it\n"),
-        std::string::npos)
+    EXPECT_NE(hostsim::DebugLog().find(
+                  "DRAV: Refresh check: QDTGX unit 1 was skipped but its refresh changed it\n"),
+              std::string::npos)
         << hostsim::DebugLog();
 
     // Up to date: the check's own refresh leaves the unit, and what it noted as read, as it was.

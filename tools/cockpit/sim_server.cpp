@@ -153,8 +153,7 @@ void InjectFault(const std::string& request) {
     if (space == std::string::npos || request != spec.substr(0, space)) return;
     if (spec.substr(space + 1) == "crashes") std::abort();
     if (spec.substr(space + 1) == "logs") {
-        XPLMDebugString(
-            "DRAV: Refresh check: QDRSX unit 1 was skipped after an input but its refresh changed it\n");
+        XPLMDebugString("DRAV: Refresh check: QDRSX unit 1 was skipped but its refresh changed it\n");
         fault = nullptr;
         return;
     }
