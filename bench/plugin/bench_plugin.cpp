@@ -13,6 +13,12 @@
 //                     and its caches go cold: the worst case).
 //   RefreshIdle/<kB>  the refresh loop's half-second pass when nothing changed. Target under
 //                     10 us. "input_empty_us" is the input loop of the frames without input.
+//   InputFramePaced, RefreshPaced
+//                     the same at the simulator's pace: a frame every 1/60 s, the thread asleep
+//                     in between. Whatever else runs on the machine meanwhile (the device
+//                     threads, other processes, on a virtual machine other guests) takes the
+//                     caches: this is the frame as the simulator sees it when nothing else of
+//                     the simulator's work is modelled.
 //
 // Between two frames the simulator does its own work on the same thread, and its data pushes
 // ours out of the caches. That work is modelled as <kB> kilobytes of the simulator's own data,
@@ -171,10 +177,11 @@ void WaitForDevice(bool idle) {
     }
 }
 
-void InputFrame(benchmark::State& state) {
+constexpr auto kFrame = std::chrono::microseconds(16667);
+
+// One detent per iteration; before each frame wait(), then kb kilobytes of simulator work.
+template <class Wait> void TimeInputFrames(benchmark::State& state, int kb, Wait wait) {
     World& w = TheWorld();
-    const int kb = static_cast<int>(state.range(0));
-    const bool idle = state.range(1) != 0;
     const double timer = TimerPairSeconds();
     std::vector<double> samples, empty;
     int step = 1;
@@ -187,7 +194,7 @@ void InputFrame(benchmark::State& state) {
         double cpu = -1.0;
         for (int tries = 0; tries < 500 && cpu < 0; ++tries) {
             // The device library's thread takes the report meanwhile.
-            WaitForDevice(idle);
+            wait();
             SimulatorWork(kb);
             hostsim::RunFrames(1);
             if (hostsim::GetInt(kCom1Standby) != before) cpu = World::CallThisFrame(w.inputLoop);
@@ -203,6 +210,11 @@ void InputFrame(benchmark::State& state) {
     state.counters["missed"] = missed;
     state.counters["timer_us"] = timer * 1e6;
 }
+
+void InputFrame(benchmark::State& state) {
+    const bool idle = state.range(1) != 0;
+    TimeInputFrames(state, static_cast<int>(state.range(0)), [idle] { WaitForDevice(idle); });
+}
 BENCHMARK(InputFrame)
     ->ArgsProduct({{0, 1024, 8192, 32768}, {0, 1}})
     ->ArgNames({"kB", "idle"})
@@ -210,18 +222,23 @@ BENCHMARK(InputFrame)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
-void RefreshIdle(benchmark::State& state) {
+void InputFramePaced(benchmark::State& state) {
+    TimeInputFrames(state, 0, [] { std::this_thread::sleep_for(kFrame); });
+}
+BENCHMARK(InputFramePaced)->Iterations(300)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Refresh passes, frames of frameTime seconds; before each frame wait(), then kb kilobytes of
+// simulator work.
+template <class Wait> void TimeRefreshPasses(benchmark::State& state, int kb, double frameTime, Wait wait) {
     World& w = TheWorld();
-    const int kb = static_cast<int>(state.range(0));
     const double timer = TimerPairSeconds();
-    // Frames of a quarter second: the refresh loop runs every second frame. Nothing shown
-    // depends on the frame length while idle.
-    const double frameTime = hostsim::FrameTime();
-    hostsim::SetFrameTime(0.25);
+    const double oldFrameTime = hostsim::FrameTime();
+    hostsim::SetFrameTime(frameTime);
     std::vector<double> samples, empty;
     for (auto _ : state) {
         double cpu = -1.0;
         while (cpu < 0) {
+            wait();
             SimulatorWork(kb);
             hostsim::RunFrames(1);
             cpu = World::CallThisFrame(w.refreshLoop);
@@ -231,10 +248,16 @@ void RefreshIdle(benchmark::State& state) {
         state.SetIterationTime(cpu);
         samples.push_back(cpu);
     }
-    hostsim::SetFrameTime(frameTime);
+    hostsim::SetFrameTime(oldFrameTime);
     Report(state, samples, "");
     Report(state, empty, "input_empty_");
     state.counters["timer_us"] = timer * 1e6;
+}
+
+void RefreshIdle(benchmark::State& state) {
+    // Frames of a quarter second: the refresh loop runs every second frame. Nothing shown
+    // depends on the frame length while idle.
+    TimeRefreshPasses(state, static_cast<int>(state.range(0)), 0.25, [] {});
 }
 BENCHMARK(RefreshIdle)
     ->Arg(0)
@@ -244,6 +267,12 @@ BENCHMARK(RefreshIdle)
     ->Iterations(300)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
+
+void RefreshPaced(benchmark::State& state) {
+    TimeRefreshPasses(state, 0, 1.0 / 60, [] { std::this_thread::sleep_for(kFrame); });
+}
+// Half a second per pass.
+BENCHMARK(RefreshPaced)->Iterations(60)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
