@@ -718,8 +718,8 @@ DRAV_HOT void RefreshRecorded(RosterEntry& e) {
 }
 
 // The refresh check (DRAV_CHECK_REFRESH=1): a refresh of the changed units also refreshes every
-// unit it skipped, and a unit that this changes was skipped wrongly. A refresh of a unit that is up to
-// date changes nothing in it, not even what it notes as read.
+// unit it skipped, and a unit that this changes was skipped wrongly. A refresh of a unit that is
+// up to date changes nothing in it, not even what it notes as read.
 bool g_CheckRefresh = false;
 int g_CheckMisses = 0;
 constexpr int kCheckLinesLogged = 50; // a unit missed at every input would flood the log
