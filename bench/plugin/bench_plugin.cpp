@@ -29,6 +29,9 @@
 // every figure. That pair is timed warm; "empty_loop_median_us" is the stand-in's raw figure for
 // a callback that does nothing, called first in the same frames: how much more the clock's own
 // cost is there (not taken off).
+//
+// DRAV_BENCH_PLUGIN=<path> loads that plug-in instead of the one built with the benchmark, e.g.
+// one built from another commit: two builds compared on the same stand-in and the same frames.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -37,10 +40,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -90,9 +95,12 @@ struct World {
             if (type == kRadioStack) radioStack = &u;
             if (type == bench::kTogglePanel) togglePanel = &u;
         }
+        const char* other = std::getenv("DRAV_BENCH_PLUGIN");
+        const char* xpl = other != nullptr && other[0] != '\0' ? other : DRAV_XPL_PATH;
+        if (xpl != std::string_view(DRAV_XPL_PATH)) std::fprintf(stderr, "plug-in: %s\n", xpl);
         std::string error;
-        if (!hostsim::LoadPlugin(DRAV_XPL_PATH, &error) || !hostsim::EnablePlugin()) {
-            std::fprintf(stderr, "loading %s: %s\n", DRAV_XPL_PATH, error.c_str());
+        if (!hostsim::LoadPlugin(xpl, &error) || !hostsim::EnablePlugin()) {
+            std::fprintf(stderr, "loading %s: %s\n", xpl, error.c_str());
             std::abort();
         }
         // The input loop is called every frame, the refresh loop every half second.
