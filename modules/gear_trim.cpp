@@ -1,13 +1,13 @@
 #include "gear_trim.h"
 
 #include "core/globals.h"
+#include "core/hot_path.h"
 #include "core/log.h"
 #include "devlib/include/qddev.h"
 #include "simlink/custom_datarefs.h"
 #include "simlink/sim_watch.h"
 
 #include "XPLMDataAccess.h"
-#include "core/hot_path.h"
 
 #include <climits>
 #include <cstdio>

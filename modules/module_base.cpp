@@ -6,9 +6,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/hot_path.h"
 #include "core/log.h"
 
-#include "core/hot_path.h"
 #include "simlink/avionic.h"
 #include "simlink/simlink_table.h"
 

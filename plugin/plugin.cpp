@@ -1,5 +1,6 @@
 // The plug-in's entry points, flight loops, menu, banner window and messages.
 #include "core/globals.h"
+#include "core/hot_path.h"
 #include "core/log.h"
 #include "core/profile.h"
 #include "core/settings.h"
@@ -16,7 +17,6 @@
 #include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "XPLMUtilities.h"
-#include "core/hot_path.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -15,6 +15,7 @@
 
 #include "avionic_devlib_port.h"
 #include "core/globals.h"
+#include "core/hot_path.h"
 #include "core/log.h"
 #include "core/profile.h"
 #include "core/settings.h"
@@ -27,7 +28,6 @@
 #include "modules/module_base.h"
 #include "modules/panels.h"
 
-#include "core/hot_path.h"
 #include "modules/autopilot.h"
 #include "modules/avionics.h"
 #include "modules/engine.h"

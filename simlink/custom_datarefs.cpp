@@ -2,11 +2,11 @@
 #include "sim_watch.h"
 
 #include "core/globals.h"
+#include "core/hot_path.h"
 #include "core/paths.h"
 #include "core/sdk_binding.h"
 
 #include "XPLMPlugin.h"
-#include "core/hot_path.h"
 
 #include <algorithm>
 #include <cmath>
